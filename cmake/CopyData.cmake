@@ -1,0 +1,18 @@
+# Copies data/<folder>/... into the program folder. Files a player owns
+# (settings.dat, progress.dat) are placed only when none is there yet.
+set(folders data maps models textures music save shaders)
+foreach(folder ${folders})
+  file(MAKE_DIRECTORY ${DST}/${folder})
+  if(EXISTS ${SRC}/${folder})
+    file(GLOB_RECURSE files RELATIVE ${SRC}/${folder} ${SRC}/${folder}/*)
+    foreach(f ${files})
+      get_filename_component(name ${f} NAME)
+      if(name STREQUAL "settings.dat" OR name STREQUAL "progress.dat")
+        if(EXISTS ${DST}/${folder}/${f})
+          continue()
+        endif()
+      endif()
+      configure_file(${SRC}/${folder}/${f} ${DST}/${folder}/${f} COPYONLY)
+    endforeach()
+  endif()
+endforeach()

@@ -1,0 +1,81 @@
+#pragma once
+// The one program-wide object: it owns the subsystems and the state that
+// the engine shares between them. main creates it; tests create their own.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/Log.h"
+#include "core/Settings.h"
+#include "platform/d3dx/D3DX8Math.h"
+
+namespace rdv {
+
+// Platform stand-ins (src/platform). Each is an interface so that the game
+// runs on SDL/GL and tests on recording and scripted versions.
+class IClock;
+class ITerminal;
+class IHost;            // host windows, event pump, message boxes, system info
+class IDirect3D8;       // Direct3D 8 adapter/factory
+class IDirectInput8;    // keyboard and mouse
+class IDirectSound8;    // the sound device
+
+// Subsystems.
+class engPackage;       // package archives and data files
+class inpControl;       // input devices, bindings, control records
+class gfxCore;          // device, frame, resource tables
+class sndCore;          // audio plug-in and music
+class engLibrary;       // language and campaign catalogues
+class engGame;          // game flow, levels, menu
+
+struct Platform {
+    std::shared_ptr<IClock> clock;
+    std::shared_ptr<ITerminal> terminal;
+    std::shared_ptr<IHost> host;
+    std::shared_ptr<IDirect3D8> d3d;
+    std::shared_ptr<IDirectInput8> dinput;
+    std::shared_ptr<IDirectSound8> dsound;
+};
+
+class Engine {
+public:
+    Engine() = default;
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Where the executable lives: data, maps, models ... are below it.
+    std::filesystem::path programFolder;
+    // The process arguments joined by single blanks.
+    std::string commandLine;
+
+    Platform platform;
+
+    Log log;
+    CommandFlags flags;
+    Settings settings;
+
+    bool running = false;
+    bool reboot = false;
+
+    // Every random number of the game comes from here, so runs replay.
+    std::mt19937 rng{1};
+
+    // Shared results and texts the original kept as globals.
+    D3DXVECTOR3 ParsedVector{};
+    std::string CurrentSubtitle;
+    std::vector<std::string> languageStrings;  // 92 entries once loaded
+
+    // Subsystems, created by the reboot loop (or by a test).
+    std::shared_ptr<engPackage> packages;
+    std::shared_ptr<inpControl> input;
+    std::shared_ptr<gfxCore> gfx;
+    std::shared_ptr<sndCore> sound;
+    std::shared_ptr<engLibrary> library;
+    std::shared_ptr<engGame> game;
+};
+
+} // namespace rdv
