@@ -1,0 +1,7 @@
+#include "core/Subsystems.h"
+// Replaced by the sound module.
+namespace rdv {
+void SoundStart(Engine&) {}
+void SoundUpdate(Engine&) {}
+void SoundShutdown(Engine&) {}
+}
