@@ -13,6 +13,8 @@
 #include "core/Settings.h"
 #include "platform/d3dx/D3DX8Math.h"
 
+struct SDL_Window;
+
 namespace rdv {
 
 // Platform stand-ins (src/platform). Each is an interface so that the game
@@ -60,6 +62,12 @@ public:
 
     bool running = false;
     bool reboot = false;
+
+    // The host window chosen by LoadSettings (an SDL window created with
+    // SDL_WINDOW_OPENGL); graphics and input use it as their owner window.
+    SDL_Window* hostWindowHandle = nullptr;
+    // Set by LoadSettings: the input module captures the mouse when true.
+    bool mouseCapture = false;
 
     // Every random number of the game comes from here, so runs replay.
     std::mt19937 rng{1};
