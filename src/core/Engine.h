@@ -68,6 +68,9 @@ public:
     SDL_Window* hostWindowHandle = nullptr;
     // Set by LoadSettings: the input module captures the mouse when true.
     bool mouseCapture = false;
+    // Width / height of the selected display mode: graphics sets it, the
+    // input cursor is clamped to [-aspectRatio, aspectRatio] x [-1, 1].
+    float aspectRatio = 4.0f / 3.0f;
 
     // Every random number of the game comes from here, so runs replay.
     std::mt19937 rng{1};

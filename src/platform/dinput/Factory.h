@@ -1,5 +1,6 @@
 #pragma once
-// The DirectInput 8 stand-in on SDL2.
+// The DirectInput 8 stand-in on SDL2: keyboard and mouse from SDL events,
+// exclusive mouse capture as SDL relative mouse mode.
 #include <memory>
 
 namespace rdv {
