@@ -1,7 +1,20 @@
+#include "core/Engine.h"
 #include "core/Subsystems.h"
-// Replaced by the input module.
+#include "input/Input.h"
+
 namespace rdv {
-void StartInput(Engine&) {}
-void PollInput(Engine&) {}
-void StopInput(Engine&) {}
+
+void StartInput(Engine& engine) {
+    if (!engine.input) engine.input = std::make_shared<inpControl>(engine);
+    engine.input->StartInput();
 }
+
+void PollInput(Engine& engine) {
+    if (engine.input) engine.input->PollInput();
+}
+
+void StopInput(Engine& engine) {
+    if (engine.input) engine.input->StopInput();
+}
+
+} // namespace rdv
