@@ -4,7 +4,9 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@ namespace rdv {
 class IClock;
 class ITerminal;
 class IHost;            // host windows, event pump, message boxes, system info
+enum class HostForm : int;  // platform/Host.h
 class IDirect3D8;       // Direct3D 8 adapter/factory
 class IDirectInput8;    // keyboard and mouse
 class IDirectSound8;    // the sound device
@@ -30,9 +33,11 @@ class IDirectSound8;    // the sound device
 class engPackage;       // package archives and data files
 class inpControl;       // input devices, bindings, control records
 class gfxCore;          // device, frame, resource tables
+class gfxLightMap;      // the current level's lights
 class sndCore;          // audio plug-in and music
 class engLibrary;       // language and campaign catalogues
 class engGame;          // game flow, levels, menu
+class engRegistry;      // level object classes and the shared static tiles
 
 struct Platform {
     std::shared_ptr<IClock> clock;
@@ -66,6 +71,11 @@ public:
     // The host window chosen by LoadSettings (an SDL window created with
     // SDL_WINDOW_OPENGL); graphics and input use it as their owner window.
     SDL_Window* hostWindowHandle = nullptr;
+    // Which host form that is (none until LoadSettings has shown one).
+    std::optional<HostForm> hostWindow;
+    // The graphics module answers the display mode selected in its mode
+    // list (SaveSettings stores it); unset or false: the settings' own size.
+    std::function<bool(int& width, int& height)> selectedDisplayMode;
     // Set by LoadSettings: the input module captures the mouse when true.
     bool mouseCapture = false;
     // Width / height of the selected display mode: graphics sets it, the
@@ -87,6 +97,12 @@ public:
     std::shared_ptr<sndCore> sound;
     std::shared_ptr<engLibrary> library;
     std::shared_ptr<engGame> game;
+    // Level object factories and the 26 static tile objects (level/Registry.h).
+    std::shared_ptr<engRegistry> registry;
+
+    // The light map of the current level (the level sets it when it loads);
+    // light-mapped models apply it when drawn. Empty: no level lights.
+    std::shared_ptr<gfxLightMap> lightMap;
 };
 
 } // namespace rdv

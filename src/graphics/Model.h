@@ -1,21 +1,77 @@
 #pragma once
-// A model of the model table: loaded from "models" by name, drawn by
-// DisplayMesh. The model loaders fill this class in.
+// A model of the model table (gfxMeshes): loaded from "models" by name,
+// drawn by DisplayMesh. Four file kinds: "tcm" (render modes 1, 2, 3),
+// "tco" composites (241), "t3d" brushes (242) and ".x" meshes (240).
+#include <cstdint>
+#include <memory>
 #include <string>
+
+#include "graphics/ModelData.h"
 
 namespace rdv {
 
 class Engine;
+class IDirect3DVertexBuffer8;
 
 class gfxModel {
 public:
-    virtual ~gfxModel() = default;
-    // Loads the model file found for `name`; raises engine errors.
-    virtual void Load(Engine& engine, const std::string& name) { (void)engine; (void)name; }
-    // Releases device resources (device loss) and loads again in place.
-    virtual void Release() {}
+    gfxModel() = default;
+    virtual ~gfxModel();
+    gfxModel(const gfxModel&) = delete;
+    gfxModel& operator=(const gfxModel&) = delete;
+
+    // Loads the model file found for `name` (LoadModel). Errors leave with
+    // the source "Engine->GetModel->LoadModel(name)->..."; the model then
+    // keeps render mode 0 and draws nothing.
+    virtual void Load(Engine& engine, const std::string& name);
+    // Releases device resources (device loss); the table loads it again.
+    virtual void Release();
+
+    void LoadModel(Engine& engine, const std::string& modelName) { Load(engine, modelName); }
+
+    // Draws the model. state picks the group of a render-mode-3 model and the
+    // parts of a composite; phase drives composite animation; (x, y, z) is
+    // also where the light map is applied. Angles in radians.
+    void DisplayMesh(Engine& engine, int32_t state, float phase, float x, float y, float z, float yaw, float pitch,
+                     float roll, float sx, float sy, float sz);
+
     int renderMode = 0;   // 0 draws nothing
     std::string name;
+
+    const ModelData& data() const { return data_; }
+
+private:
+    void DrawComposite(Engine& engine, int32_t state, float phase, float x, float y, float z, float yaw,
+                       float pitch, float roll, float sx, float sy, float sz);
+    void DrawTcm(Engine& engine, int32_t state);
+    void DrawBrush(Engine& engine);
+    void DrawX(Engine& engine);
+    void SetOptions(Engine& engine);
+    void CreateVertexBuffer(Engine& engine);
+
+    ModelData data_;
+    std::shared_ptr<IDirect3DVertexBuffer8> vertexBuffer_;
+    bool drawing_ = false;   // a composite that contains itself draws once
 };
+
+using gfxMeshes = gfxModel;
+
+// The world matrix of a model draw: rotation x scaling x translation, or
+// scaling x rotation x translation for render mode 1.
+D3DXMATRIX ModelWorldMatrix(int renderMode, float x, float y, float z, float yaw, float pitch, float roll, float sx,
+                            float sy, float sz);
+
+// The ten composite angles A1..A10 of a phase (index 0 unused).
+struct CompositeAngles {
+    float a[11];
+};
+CompositeAngles CompositeAnglesFor(float phase);
+
+// How a composite part of the given animation kind moves: the pose passed
+// to the part's DisplayMesh.
+struct PartPose {
+    float x, y, z, yaw, pitch, roll, sx, sy, sz;
+};
+PartPose AnimatePart(int32_t kind, float phase, const PartPose& base);
 
 } // namespace rdv

@@ -1,0 +1,103 @@
+#include "graphics/LightMap.h"
+
+#include "core/Engine.h"
+#include "core/Error.h"
+#include "packages/Package.h"
+#include "platform/FileSearch.h"
+
+namespace rdv {
+
+namespace {
+
+const char* const kSource = "Engine->LoadLevel->LoadLightMap";
+
+D3DCOLORVALUE ToColor(const FloatColor& c) { return {c.r, c.g, c.b, c.a}; }
+
+} // namespace
+
+D3DLIGHT8 DefaultDirectionalLight() {
+    D3DLIGHT8 l{};
+    l.Type = D3DLIGHT_DIRECTIONAL;
+    l.Diffuse = {0.8f, 0.8f, 0.8f, 0.0f};
+    l.Specular = {1, 1, 1, 1};
+    l.Direction = {-1.0f, 0.5f, -1.0f / 2.25f};
+    return l;
+}
+
+gfxLightMap::gfxLightMap() : lights_(2), count_(1) { lights_[1] = DefaultDirectionalLight(); }
+
+void gfxLightMap::LoadLightMap(Engine& engine, const std::string& name) {
+    std::string type = "tci";
+    int32_t h = OpenPackage(engine, name, "maps", type);
+    if (h == 0) RaiseError(ErrFileAccess, "Engine->LoadLevel->LoadLightMap->OpenPackage", "Couldnt open package: " + name);
+
+    // The package is closed on every way out, errors included.
+    struct Closer {
+        Engine& e;
+        int32_t h;
+        ~Closer() { ClosePackage(e, h); }
+    } closer{engine, h};
+
+    if (LowerCase(type) != "tci") RaiseError(ErrFileType, kSource, "Package type check failed: " + name);
+    if (ReadPackageLong(engine, h) != kLightMapSignature)
+        RaiseError(ErrFormat, kSource, "File check (signature) failed: " + name);
+
+    int32_t version = ReadPackageLong(engine, h);
+    int32_t count = ReadPackageLong(engine, h);
+    version_ = version;
+    lights_.assign(1, D3DLIGHT8{});
+    count_ = 0;
+    applied_ = false;
+    if (version != 1) RaiseError(ErrFormat, kSource, "File check (version) failed: " + name);
+    // A negative count cannot be read; a huge one stops at the first entry
+    // past the end (its type reads as 0), so nothing is sized from it.
+    if (count < 0) RaiseError(ErrFormat, kSource, "File check (count) failed: " + name);
+
+    for (int32_t i = 1; i <= count; ++i) {
+        uint8_t lightType = ReadPackageByte(engine, h);
+        if (lightType != 1) RaiseError(ErrFormat, kSource, "File check (light type) failed: " + name);
+        D3DLIGHT8 l{};
+        l.Type = D3DLIGHT_POINT;
+        // Position, the first two attenuations and the range are read and
+        // replaced by fixed values, as the maps were authored for them.
+        (void)ReadPackageSingle(engine, h);
+        (void)ReadPackageSingle(engine, h);
+        (void)ReadPackageSingle(engine, h);
+        l.Position = {-2.0f, 0.0f, 0.0f};
+        (void)ReadPackageSingle(engine, h);
+        l.Attenuation0 = 1.0f;
+        (void)ReadPackageSingle(engine, h);
+        l.Attenuation1 = 1.0f;
+        l.Attenuation2 = ReadPackageSingle(engine, h);
+        (void)ReadPackageSingle(engine, h);
+        l.Range = 100.0f;
+        l.Diffuse = ToColor(ReadPackageColor(engine, h));
+        l.Specular = ToColor(ReadPackageColor(engine, h));
+        lights_.push_back(l);
+        count_ = i;
+    }
+}
+
+void gfxLightMap::ApplyLightMap(IDirect3DDevice8& device, float x, float y, float z) {
+    D3DXVECTOR3 p{x, y, z};
+    if (applied_ && p == last_) return;
+    for (int32_t i = 1; i <= count_; ++i) {
+        device.SetLight(static_cast<DWORD>(i), &lights_[static_cast<size_t>(i)]);
+        device.LightEnable(static_cast<DWORD>(i), 1);
+    }
+    last_ = p;
+    applied_ = true;
+}
+
+void gfxLightMap::LoadLight(int32_t index) {
+    if (index < 1 || index > count_) return;
+    lights_[static_cast<size_t>(index)] = workingLight;
+    applied_ = false;
+}
+
+void gfxLightMap::WriteLight(int32_t index) {
+    if (index < 1 || index > count_) return;
+    workingLight = lights_[static_cast<size_t>(index)];
+}
+
+} // namespace rdv

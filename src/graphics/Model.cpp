@@ -1,0 +1,387 @@
+// Loading a model by name and drawing it.
+#include "graphics/Model.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "core/Engine.h"
+#include "core/Error.h"
+#include "graphics/LightMap.h"
+#include "graphics/ModelBackend.h"
+#include "graphics/ModelX.h"
+#include "packages/Package.h"
+#include "platform/FileSearch.h"
+
+namespace rdv {
+
+namespace mb = modelbackend;
+
+namespace {
+
+// The model code's view of the graphics module during a load.
+class EngineModelHost final : public ModelHost {
+public:
+    explicit EngineModelHost(Engine& engine) : engine_(engine) {}
+    int32_t LoadTexture(const std::string& n) override { return mb::LoadTexture(engine_, n); }
+    int32_t GetShader(const std::string& n) override { return mb::GetShader(engine_, n); }
+    int32_t GetModel(const std::string& n) override { return mb::GetModel(engine_, n); }
+    std::pair<int, int> TextureSize(int32_t index) override { return mb::TextureSize(engine_, index); }
+    bool HasBlendOp() override {
+        if (!mb::Device(engine_)) return true;
+        return (mb::Caps(engine_).PrimitiveMiscCaps & D3DPMISCCAPS_BLENDOP) != 0;
+    }
+    void Log(const std::string& message, int colour) override { engine_.log.Write(message, colour); }
+
+private:
+    Engine& engine_;
+};
+
+D3DXMATRIX Multiply(const D3DXMATRIX& a, const D3DXMATRIX& b) {
+    D3DXMATRIX r;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            float s = 0;
+            for (int k = 0; k < 4; ++k) s += a.m[i][k] * b.m[k][j];
+            r.m[i][j] = s;
+        }
+    return r;
+}
+
+D3DXMATRIX Identity() {
+    D3DXMATRIX m;
+    for (int i = 0; i < 4; ++i) m.m[i][i] = 1;
+    return m;
+}
+
+// Yaw about y, pitch about x, roll about z, composed roll x pitch x yaw as
+// D3DX does.
+D3DXMATRIX YawPitchRoll(float yaw, float pitch, float roll) {
+    D3DXMATRIX rz = Identity(), rx = Identity(), ry = Identity();
+    float cr = std::cos(roll), sr = std::sin(roll);
+    rz.m[0][0] = cr; rz.m[0][1] = sr; rz.m[1][0] = -sr; rz.m[1][1] = cr;
+    float cp = std::cos(pitch), sp = std::sin(pitch);
+    rx.m[1][1] = cp; rx.m[1][2] = sp; rx.m[2][1] = -sp; rx.m[2][2] = cp;
+    float cy = std::cos(yaw), sy = std::sin(yaw);
+    ry.m[0][0] = cy; ry.m[0][2] = -sy; ry.m[2][0] = sy; ry.m[2][2] = cy;
+    return Multiply(Multiply(rz, rx), ry);
+}
+
+D3DXMATRIX Scaling(float sx, float sy, float sz) {
+    D3DXMATRIX m;
+    m.m[0][0] = sx; m.m[1][1] = sy; m.m[2][2] = sz; m.m[3][3] = 1;
+    return m;
+}
+
+D3DXMATRIX Translation(float x, float y, float z) {
+    D3DXMATRIX m = Identity();
+    m.m[3][0] = x; m.m[3][1] = y; m.m[3][2] = z;
+    return m;
+}
+
+void SetAlpha(IDirect3DDevice8& dev, bool on) { dev.SetRenderState(D3DRS_ALPHABLENDENABLE, on ? 1 : 0); }
+void SetInvAlpha(IDirect3DDevice8& dev, bool on) {
+    dev.SetRenderState(D3DRS_BLENDOP, on ? D3DBLENDOP_REVSUBTRACT : D3DBLENDOP_ADD);
+}
+
+void BindTexture(Engine& engine, IDirect3DDevice8& dev, int32_t index) {
+    int32_t& cached = mb::CachedTexture(engine);
+    if (index == cached) return;
+    dev.SetTexture(0, index > 0 ? mb::Texture(engine, index) : nullptr);
+    cached = index;
+}
+
+void UseEngineFormat(Engine& engine, IDirect3DDevice8& dev) {
+    dev.SetVertexShader(kMeshFVF);
+    mb::CachedVertexFormat(engine) = kMeshFVF;
+}
+
+const char* const kPi = "3.14159";  // documented constant; see CompositeAnglesFor
+
+} // namespace
+
+gfxModel::~gfxModel() = default;
+
+void gfxModel::Release() { vertexBuffer_.reset(); }
+
+void gfxModel::Load(Engine& engine, const std::string& modelName) {
+    name = modelName;
+    renderMode = kModeNone;
+    data_ = ModelData{};
+    vertexBuffer_.reset();
+    try {
+        std::string type = "tcm";
+        int32_t h = OpenPackage(engine, modelName, "models", type);
+        if (h == 0)
+            RaiseError(ErrFileAccess, "engine->GetModel->LoadModel->Readpackage",
+                       "Could not read from package:" + modelName);
+        bool open = true;
+        auto close = [&] {
+            if (open) ClosePackage(engine, h);
+            open = false;
+        };
+        try {
+            EngineModelHost host(engine);
+            engPackage& pk = Packages(engine);
+            LineSource lines = [&pk, h]() -> std::optional<std::string> {
+                if (pk.PackageEOF(h)) return std::nullopt;
+                return pk.ReadPackageLine(h);
+            };
+            std::string t = LowerCase(type);
+            ModelData loaded;
+            if (t == "tcm") {
+                ReadTcm(loaded, lines, modelName, host);
+            } else if (t == "x" || t == "x  ") {
+                close();
+                auto path = ResolveNoCase(engine.programFolder, "models/" + modelName + ".x");
+                LoadXMesh(loaded, path, host);
+            } else if (t == "tco") {
+                ReadTco(loaded, lines, modelName, host);
+            } else if (t == "t3d") {
+                ReadT3d(loaded, lines, modelName, host);
+            } else {
+                close();
+                RaiseError(ErrFileType, "engine->GetModel->LoadModel", "Selected File is not a model file:" + modelName);
+            }
+            close();
+            data_ = std::move(loaded);
+            CreateVertexBuffer(engine);
+            renderMode = data_.renderMode;
+        } catch (...) {
+            close();
+            throw;
+        }
+    } catch (const EngineError& e) {
+        data_ = ModelData{};
+        vertexBuffer_.reset();
+        renderMode = kModeNone;
+        std::string prefix = "Engine->GetModel->LoadModel(" + modelName + ")";
+        RethrowWithSource(e, e.source == "RondovarII" ? prefix : prefix + "->" + e.source);
+    }
+}
+
+void gfxModel::CreateVertexBuffer(Engine& engine) {
+    IDirect3DDevice8* dev = mb::Device(engine);
+    if (!dev || data_.vertices.empty()) return;
+    UINT bytes = static_cast<UINT>(data_.vertices.size() * sizeof(MeshVertex));
+    std::shared_ptr<IDirect3DVertexBuffer8> vb;
+    if (FAILED(dev->CreateVertexBuffer(bytes, 0, kMeshFVF, D3DPOOL_MANAGED, vb)) || !vb)
+        RaiseError(ErrDevice, "engine->GetModel->LoadModel", "Could not create vertex buffer:" + name);
+    BYTE* p = nullptr;
+    if (FAILED(vb->Lock(0, bytes, &p, 0)) || !p)
+        RaiseError(ErrDevice, "engine->GetModel->LoadModel", "Could not fill vertex buffer:" + name);
+    std::memcpy(p, data_.vertices.data(), bytes);
+    vb->Unlock();
+    vertexBuffer_ = vb;
+}
+
+D3DXMATRIX ModelWorldMatrix(int mode, float x, float y, float z, float yaw, float pitch, float roll, float sx,
+                            float sy, float sz) {
+    D3DXMATRIX r = YawPitchRoll(yaw, pitch, roll), s = Scaling(sx, sy, sz), t = Translation(x, y, z);
+    if (mode == kModeSimple) return Multiply(Multiply(s, r), t);
+    return Multiply(Multiply(r, s), t);
+}
+
+void gfxModel::SetOptions(Engine& engine) {
+    IDirect3DDevice8& dev = *mb::Device(engine);
+    if (data_.shaderIndex > 0) {
+        mb::SelectShader(engine, data_.shaderIndex);
+        UseEngineFormat(engine, dev);
+    }
+    dev.SetMaterial(&data_.material);
+    dev.SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, static_cast<DWORD>(data_.ambientDiffuseSource));
+    dev.SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, static_cast<DWORD>(data_.ambientDiffuseSource));
+    dev.SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, static_cast<DWORD>(data_.emissiveSource));
+    dev.SetRenderState(D3DRS_SPECULARMATERIALSOURCE, D3DMCS_MATERIAL);
+    // Through the texture cache, so that a later BindTexture does not skip
+    // a texture that is no longer on the stage. A model that wants no
+    // texture (header flag T) takes it off the stage instead of drawing with
+    // whatever the previous model left there.
+    if (data_.textureIndex > 0) {
+        dev.SetTexture(0, mb::Texture(engine, data_.textureIndex));
+        mb::CachedTexture(engine) = data_.textureIndex;
+    } else if (data_.renderMode == kModeSimple) {
+        dev.SetTexture(0, nullptr);
+        mb::CachedTexture(engine) = 0;
+    }
+}
+
+CompositeAngles CompositeAnglesFor(float phase) {
+    (void)kPi;
+    const double p = phase;
+    CompositeAngles a{};
+    a.a[0] = 0;
+    a.a[1] = static_cast<float>(std::sin(p) * 0.39269875);
+    a.a[2] = static_cast<float>(std::sin(p + 1.570795) * 0.7853975 - 0.39269875);
+    a.a[3] = static_cast<float>(std::sin(p + 4.712385) * 0.7853975 - 0.39269875);
+    a.a[4] = static_cast<float>(std::sin(p + 1.884954) * 0.39269875 + 0.314159);
+    a.a[5] = static_cast<float>(std::sin(p + 1.884954) * 0.7853975 - 0.628318);
+    a.a[6] = static_cast<float>(std::sin(p + 5.026544) * 0.39269875 + 0.314159);
+    a.a[7] = static_cast<float>(std::sin(p + 5.026544) * 0.7853975 - 0.628318);
+    a.a[8] = static_cast<float>(std::sin(0.7 * p) * 0.196349375 + 0.0981746875);
+    a.a[9] = static_cast<float>(std::sin(0.7 * p + 1) * 0.39269875 - 0.196349375);
+    a.a[10] = static_cast<float>(std::sin(0.7 * p) * 0.196349375);
+    return a;
+}
+
+// Composite animation kinds. A1..A10 are the phase angles above (limb
+// swings of a walk cycle and slower sways):
+//    0        the part is drawn with the composite's own pose
+//    1..10    yaw   + A(kind)
+//   11..20    pitch + A(kind - 10)
+//   -1..-9    roll  + A(-kind)
+//   21        z + 0.1 * sin(phase) * sz     (a small bob)
+//   22        z + 0.2 * cos(phase) * sz     (a bob a quarter turn later)
+//   23        z + 0.4 * sin(phase) * sz     (a large bob)
+//   24        z + 0.6 * |sin(phase)| * sz   (a hop that never sinks below rest)
+// Offsets scale with the composite's z scale, so a small model bobs little.
+PartPose AnimatePart(int32_t kind, float phase, const PartPose& base) {
+    PartPose p = base;
+    CompositeAngles a = CompositeAnglesFor(phase);
+    if (kind >= 1 && kind <= 10) p.yaw += a.a[kind];
+    else if (kind >= 11 && kind <= 20) p.pitch += a.a[kind - 10];
+    else if (kind >= -9 && kind <= -1) p.roll += a.a[-kind];
+    else if (kind == 21) p.z += 0.1f * std::sin(phase) * base.sz;
+    else if (kind == 22) p.z += 0.2f * std::cos(phase) * base.sz;
+    else if (kind == 23) p.z += 0.4f * std::sin(phase) * base.sz;
+    else if (kind == 24) p.z += 0.6f * std::fabs(std::sin(phase)) * base.sz;
+    return p;
+}
+
+void gfxModel::DisplayMesh(Engine& engine, int32_t state, float phase, float x, float y, float z, float yaw,
+                           float pitch, float roll, float sx, float sy, float sz) {
+    // A model whose load failed has no vertex buffer: nothing to draw.
+    if (renderMode == kModeNone) return;
+    IDirect3DDevice8* dev = mb::Device(engine);
+    if (!dev) return;
+    if (data_.lightMapped && engine.lightMap) engine.lightMap->ApplyLightMap(*dev, x, y, z);
+
+    if (renderMode == kModeComposite) {
+        DrawComposite(engine, state, phase, x, y, z, yaw, pitch, roll, sx, sy, sz);
+        return;
+    }
+
+    D3DXMATRIX world = ModelWorldMatrix(renderMode, x, y, z, yaw, pitch, roll, sx, sy, sz);
+    dev->SetTransform(D3DTS_WORLD, &world);
+    switch (renderMode) {
+    case kModeX: DrawX(engine); break;
+    case kModeBrush: DrawBrush(engine); break;
+    case kModeSimple:
+    case kModeTextured:
+    case kModeGrouped:
+        DrawTcm(engine, state);
+        if (data_.shaderIndex > 0) mb::DisableShader(engine, data_.shaderIndex);
+        break;
+    default: break;
+    }
+}
+
+void gfxModel::DrawComposite(Engine& engine, int32_t state, float phase, float x, float y, float z, float yaw,
+                             float pitch, float roll, float sx, float sy, float sz) {
+    // A composite that lists itself, directly or through another, would
+    // recurse without end.
+    if (drawing_) return;
+    drawing_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{drawing_};
+    PartPose base{x, y, z, yaw, pitch, roll, sx, sy, sz};
+    for (const auto& part : data_.parts) {
+        if (part.stateKey != state) continue;
+        gfxModel* m = mb::Model(engine, part.model);
+        if (!m) continue;
+        PartPose p = AnimatePart(part.kind, phase, base);
+        m->DisplayMesh(engine, 1, phase, p.x, p.y, p.z, p.yaw, p.pitch, p.roll, p.sx, p.sy, p.sz);
+    }
+}
+
+void gfxModel::DrawTcm(Engine& engine, int32_t state) {
+    IDirect3DDevice8& dev = *mb::Device(engine);
+    SetOptions(engine);
+    if (renderMode == kModeSimple) {
+        // Mode 1 draws with the engine's format; set it only when another
+        // format is current.
+        if (mb::CachedVertexFormat(engine) != kMeshFVF) UseEngineFormat(engine, dev);
+    } else {
+        UseEngineFormat(engine, dev);
+    }
+    dev.SetStreamSource(0, vertexBuffer_, sizeof(MeshVertex));
+
+    auto draw = [&](const MeshSequence& s) {
+        if (renderMode != kModeSimple) BindTexture(engine, dev, s.texture);
+        SetAlpha(dev, s.alpha);
+        SetInvAlpha(dev, s.reverse);
+        dev.DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(s.primitiveType), static_cast<UINT>(s.start),
+                          static_cast<UINT>(s.count));
+    };
+
+    const auto& seqs = data_.sequences;
+    if (renderMode != kModeGrouped) {
+        for (const auto& s : seqs) draw(s);
+        return;
+    }
+    if (data_.indexCacheValid) {
+        if (state < 0 || state > data_.highestGroup || state >= static_cast<int32_t>(data_.indexCache.size()))
+            return;
+        auto [first, last] = data_.indexCache[static_cast<size_t>(state)];
+        if (first < 0) return;
+        for (int32_t i = first; i <= last; ++i)
+            if (data_.indexCacheContiguous || seqs[i].group == state) draw(seqs[i]);
+        return;
+    }
+    for (const auto& s : seqs)
+        if (s.group == state) draw(s);
+}
+
+void gfxModel::DrawBrush(Engine& engine) {
+    IDirect3DDevice8& dev = *mb::Device(engine);
+    UseEngineFormat(engine, dev);
+    dev.SetStreamSource(0, vertexBuffer_, sizeof(MeshVertex));
+    dev.SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
+    dev.SetMaterial(&data_.material);
+    dev.SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL);
+    dev.SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL);
+    dev.SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL);
+    dev.SetRenderState(D3DRS_SPECULARMATERIALSOURCE, D3DMCS_MATERIAL);
+    int32_t& shader = mb::CachedShader(engine);
+    bool twoSided = false;
+    for (const auto& s : data_.sequences) {
+        BindTexture(engine, dev, s.texture);
+        SetAlpha(dev, s.alpha);
+        if (s.shader != shader) {
+            if (shader > 0) mb::DisableShader(engine, shader);
+            if (s.shader > 0) mb::SelectShader(engine, s.shader);
+            shader = s.shader;
+        }
+        // Every polygon shares the brush's one material, set above.
+        if (s.twoSided != twoSided) {
+            dev.SetRenderState(D3DRS_CULLMODE, s.twoSided ? D3DCULL_NONE : D3DCULL_CCW);
+            twoSided = s.twoSided;
+        }
+        dev.DrawPrimitive(D3DPT_TRIANGLEFAN, static_cast<UINT>(s.start), static_cast<UINT>(s.count));
+    }
+    if (shader > 0) mb::DisableShader(engine, shader);
+    shader = -1;
+    dev.SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+}
+
+void gfxModel::DrawX(Engine& engine) {
+    IDirect3DDevice8& dev = *mb::Device(engine);
+    dev.SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
+    SetOptions(engine);
+    dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    // Drawing a subset sets the mesh's own format and stream behind the cache.
+    mb::CachedVertexFormat(engine) = 0;
+    for (const auto& s : data_.sequences) {
+        dev.SetTexture(0, s.texture > 0 ? mb::Texture(engine, s.texture) : nullptr);
+        mb::CachedTexture(engine) = s.texture;
+        if (s.material >= 0 && s.material < static_cast<int32_t>(data_.xMaterials.size()))
+            dev.SetMaterial(&data_.xMaterials[static_cast<size_t>(s.material)]);
+        if (engine.flags.meshDrawingOff || s.count <= 0) continue;
+        dev.SetVertexShader(kMeshFVF);
+        dev.SetStreamSource(0, vertexBuffer_, sizeof(MeshVertex));
+        dev.DrawPrimitive(D3DPT_TRIANGLELIST, static_cast<UINT>(s.start), static_cast<UINT>(s.count));
+    }
+}
+
+} // namespace rdv

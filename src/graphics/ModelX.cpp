@@ -1,0 +1,119 @@
+#include "graphics/ModelX.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/material.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/Error.h"
+
+namespace rdv {
+
+namespace {
+
+uint32_t Byte(float v) {
+    float c = std::clamp(v, 0.0f, 1.0f);
+    return static_cast<uint32_t>(std::lround(c * 255.0f));
+}
+
+D3DCOLORVALUE Colour(const aiMaterial* m, const char* key, unsigned type, unsigned index, D3DCOLORVALUE fallback) {
+    aiColor4D c;
+    if (aiGetMaterialColor(m, key, type, index, &c) != AI_SUCCESS) return fallback;
+    return {c.r, c.g, c.b, c.a};
+}
+
+// A texture file name as the texture table knows it: no folder, no extension.
+std::string TextureStem(const std::string& file) {
+    std::string s = file;
+    auto slash = s.find_last_of("/\\");
+    if (slash != std::string::npos) s = s.substr(slash + 1);
+    auto dot = s.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) s = s.substr(0, dot);
+    return s;
+}
+
+} // namespace
+
+void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& host) {
+    Assimp::Importer importer;
+    // The file's own left-handed coordinates, winding and texture origin,
+    // as the device expects them; frames are baked into the vertices.
+    const aiScene* scene = importer.ReadFile(
+        path.string(), aiProcess_Triangulate | aiProcess_PreTransformVertices | aiProcess_ConvertToLeftHanded |
+                           aiProcess_GenNormals | aiProcess_SortByPType);
+    if (!scene || !scene->mRootNode || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE))
+        RaiseError(ErrFileAccess, "LoadObject", "Error loading Mesh");
+
+    model.vertices.clear();
+    model.sequences.clear();
+    model.xMaterials.clear();
+    model.renderMode = kModeX;
+    model.textureIndex = 0;
+    model.lightMapped = true;
+    model.material = MeshMaterial{};
+    model.material.Diffuse = {1, 1, 1, 1};
+    model.material.Ambient = {1, 1, 1, 1};
+
+    for (unsigned mi = 0; mi < scene->mNumMaterials; ++mi) {
+        const aiMaterial* m = scene->mMaterials[mi];
+        MeshMaterial mat{};
+        mat.Diffuse = Colour(m, AI_MATKEY_COLOR_DIFFUSE, {1, 1, 1, 1});
+        float opacity = 1.0f;
+        if (aiGetMaterialFloat(m, AI_MATKEY_OPACITY, &opacity) == AI_SUCCESS) mat.Diffuse.a = opacity;
+        mat.Ambient = mat.Diffuse;
+        mat.Specular = Colour(m, AI_MATKEY_COLOR_SPECULAR, {0, 0, 0, 0});
+        mat.Emissive = Colour(m, AI_MATKEY_COLOR_EMISSIVE, {0, 0, 0, 0});
+        float power = 0.0f;
+        if (aiGetMaterialFloat(m, AI_MATKEY_SHININESS, &power) == AI_SUCCESS) mat.Power = power;
+        model.xMaterials.push_back(mat);
+
+        aiString file;
+        std::string texture = "none";
+        if (m->GetTexture(aiTextureType_DIFFUSE, 0, &file) == AI_SUCCESS && file.length > 0)
+            texture = TextureStem(file.C_Str());
+        if (texture.empty()) texture = "none";
+
+        MeshSequence subset;
+        subset.primitiveType = kTriangleList;
+        subset.material = static_cast<int32_t>(mi);
+        subset.texture = host.LoadTexture(texture);
+        subset.start = static_cast<int32_t>(model.vertices.size());
+        for (unsigned k = 0; k < scene->mNumMeshes; ++k) {
+            const aiMesh* mesh = scene->mMeshes[k];
+            if (mesh->mMaterialIndex != mi) continue;
+            for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
+                const aiFace& face = mesh->mFaces[f];
+                if (face.mNumIndices != 3) continue;
+                for (unsigned c = 0; c < 3; ++c) {
+                    unsigned i = face.mIndices[c];
+                    MeshVertex v;
+                    v.x = mesh->mVertices[i].x;
+                    v.y = mesh->mVertices[i].y;
+                    v.z = mesh->mVertices[i].z;
+                    if (mesh->mNormals) {
+                        v.nx = mesh->mNormals[i].x;
+                        v.ny = mesh->mNormals[i].y;
+                        v.nz = mesh->mNormals[i].z;
+                    }
+                    v.color = 0xFFFFFFFFu;
+                    if (mesh->mColors[0]) {
+                        const aiColor4D& col = mesh->mColors[0][i];
+                        v.color = (Byte(col.a) << 24) | (Byte(col.r) << 16) | (Byte(col.g) << 8) | Byte(col.b);
+                    }
+                    if (mesh->mTextureCoords[0]) {
+                        v.u = mesh->mTextureCoords[0][i].x;
+                        v.v = mesh->mTextureCoords[0][i].y;
+                    }
+                    model.vertices.push_back(v);
+                }
+            }
+        }
+        subset.count = (static_cast<int32_t>(model.vertices.size()) - subset.start) / 3;
+        model.sequences.push_back(subset);
+    }
+}
+
+} // namespace rdv
