@@ -1,0 +1,203 @@
+#include <cmath>
+#include <string>
+
+#include "core/Error.h"
+#include "level/Level.h"
+#include "packages/Parse.h"
+
+namespace rdv {
+
+namespace {
+const char* const kAssignSource = "Engine->LoadLevel->ReadLevelFile->AssignProperty";
+
+int Sign(float v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
+} // namespace
+
+const std::array<const char*, 27> kTileSectionNames = {
+    "",           "Wall",        "Metal",       "Grass",      "Ring",      "MarkedMetal", "Invisible",
+    "Gravity",    "Ice",         "SlipperyIce", "Snow",       "Laser",     "SpikeA",      "SpikeB",
+    "BrickFloor", "IceSheet",    "GrassField",  "SlipperyCoat", "MetalFloor", "SnowCover", "ForceField",
+    "ForceField2", "ForceField3", "BreakWall",  "FanA",       "FanB",      "Water",
+};
+
+int32_t TileCodeOfSection(const std::string& name) {
+    for (int32_t code = 1; code < static_cast<int32_t>(kTileSectionNames.size()); ++code)
+        if (name == kTileSectionNames[static_cast<size_t>(code)]) return code;
+    return 0;
+}
+
+void engLevel::SetWorldSize(int32_t x, int32_t y, int32_t z, const std::string& what) {
+    const int64_t X = x, Y = y, Z = z;
+    const bool bad = x < 0 || y < 0 || z < 0 || X > kMaxWorldFaces || Y > kMaxWorldFaces || Z > kMaxWorldFaces ||
+                     (Z + 1) * X * Y + (X + 1) * Y * Z + (Y + 1) * X * Z > kMaxWorldFaces;
+    if (bad) RaiseError(ErrFormat, kAssignSource, "Invalid world size: " + what);
+    sizeX_ = x;
+    sizeY_ = y;
+    sizeZ_ = z;
+    layerXY_ = X * Y;
+    layerXZ_ = X * Z;
+    layerYZ_ = Y * Z;
+    // One spare element past the faces of each array.
+    faces_[kFaceZ].assign(static_cast<size_t>((Z + 1) * layerXY_ + 1), 0);
+    faces_[kFaceX].assign(static_cast<size_t>((X + 1) * layerYZ_ + 1), 0);
+    faces_[kFaceY].assign(static_cast<size_t>((Y + 1) * layerXZ_ + 1), 0);
+}
+
+void engLevel::Paintstruct(const std::string& key, const std::string& value) {
+    if (key == "sx") {
+        cursor_.sx = RoundHalfEven(Val(value));
+    } else if (key == "sy") {
+        cursor_.sy = RoundHalfEven(Val(value));
+    } else if (key == "sz") {
+        cursor_.sz = RoundHalfEven(Val(value));
+    } else if (key == "up") {
+        if (value == "z" || value == "-z") cursor_.orientation = kFaceZ;
+        else if (value == "x" || value == "-x") cursor_.orientation = kFaceX;
+        else if (value == "y" || value == "-y") cursor_.orientation = kFaceY;
+        else RaiseError(ErrFormat, kAssignSource, "Invalid property value for 'up', must be (-)x/y/z : " + value);
+    } else if (key == "dx") {
+        PaintRun(0, RoundHalfEven(Val(value)));
+    } else if (key == "dy") {
+        PaintRun(1, RoundHalfEven(Val(value)));
+    } else if (key == "dz") {
+        PaintRun(2, RoundHalfEven(Val(value)));
+    } else {
+        RaiseError(ErrFormat, kAssignSource, "Property isn't a worldpaint action: " + key);
+    }
+}
+
+void engLevel::PaintRun(int axis, int32_t target) {
+    int32_t* coordinate = axis == 0 ? &cursor_.sx : (axis == 1 ? &cursor_.sy : &cursor_.sz);
+    const int32_t step = target >= *coordinate ? 1 : -1;
+    std::vector<int32_t>& faces = faces_[cursor_.orientation];
+    for (;;) {
+        // The cursor is not held inside the world: a coordinate beyond it
+        // lands on another face of the same plane array, but never outside
+        // the array itself.
+        const int64_t sx = cursor_.sx, sy = cursor_.sy, sz = cursor_.sz;
+        int64_t index = 0;
+        switch (cursor_.orientation) {
+        case kFaceZ: index = sz * layerXY_ + sy * sizeX_ + sx; break;
+        case kFaceX: index = sx * layerYZ_ + sz * sizeY_ + sy; break;
+        default: index = sy * layerXZ_ + sz * sizeX_ + sx; break;
+        }
+        if (index < 0 || index >= static_cast<int64_t>(faces.size()))
+            RaiseError(ErrSubscript, kAssignSource, "Subscript out of range");
+        faces[static_cast<size_t>(index)] = currentSection_;
+        if (*coordinate == target) break;
+        *coordinate += step;
+    }
+}
+
+int32_t engLevel::GetMapObject(int32_t x, int32_t y, int32_t z, int32_t dx, int32_t dy, int32_t dz) const {
+    int orientation = 0;
+    int64_t index = -1;
+    const int64_t X = x, Y = y, Z = z;
+    if (dz != 0) {
+        const int64_t k = dz == -1 ? Z : Z + 1;
+        if (X + dx < 0 || X + dx >= sizeX_ || Y + dy < 0 || Y + dy >= sizeY_ || k < 0 || k > sizeZ_) return 0;
+        orientation = kFaceZ;
+        index = k * layerXY_ + Y * sizeX_ + X;
+    } else if (dx == 0) {
+        if (dy == 0) return 0;
+        const int64_t k = dy == -1 ? Y : Y + 1;
+        if (X < 0 || X >= sizeX_ || Z < 0 || Z >= sizeZ_ || k < 0 || k > sizeY_) return 0;
+        orientation = kFaceY;
+        index = k * layerXZ_ + Z * sizeX_ + X;
+    } else {
+        const int64_t k = dx == -1 ? X : X + 1;
+        if (Y + dy < 0 || Y + dy >= sizeY_ || Z < 0 || Z >= sizeZ_ || k < 0 || k > sizeX_) return 0;
+        orientation = kFaceX;
+        index = k * layerYZ_ + Z * sizeY_ + Y;
+    }
+    // A direction off the axes passes the checks above with a cell that is
+    // itself outside; such an index may leave the array.
+    const auto& faces = faces_[orientation];
+    if (index < 0 || index >= static_cast<int64_t>(faces.size()) - 1) return 0;
+    return faces[static_cast<size_t>(index)];
+}
+
+void engLevel::SetMapObject(int32_t x, int32_t y, int32_t z, int32_t dx, int32_t dy, int32_t dz, int32_t reference) {
+    int orientation = 0;
+    int64_t index = -1;
+    const int64_t X = x, Y = y, Z = z;
+    if (dz != 0) {
+        const int64_t k = dz == -1 ? Z : Z + 1;
+        if (X + dx < 0 || X + dx >= sizeX_ || Y + dy < 0 || Y + dy >= sizeY_ || k < 0 || k > sizeZ_) return;
+        orientation = kFaceZ;
+        index = k * layerXY_ + Y * sizeX_ + X;
+    } else if (dx == 0) {
+        if (dy == 0) return;
+        const int64_t k = dy == -1 ? Y : Y + 1;
+        if (X < 0 || X >= sizeX_ || Z < 0 || Z >= sizeZ_ || k < 0 || k > sizeY_) return;
+        orientation = kFaceY;
+        index = k * layerXZ_ + Z * sizeX_ + X;
+    } else {
+        const int64_t k = dx == -1 ? X : X + 1;
+        if (Y + dy < 0 || Y + dy >= sizeY_ || Z < 0 || Z >= sizeZ_ || k < 0 || k > sizeX_) return;
+        orientation = kFaceX;
+        index = k * layerYZ_ + Z * sizeY_ + Y;
+    }
+    auto& faces = faces_[orientation];
+    if (index < 0 || index >= static_cast<int64_t>(faces.size()) - 1) return;
+    faces[static_cast<size_t>(index)] = reference;
+}
+
+std::array<GridLoop, 3> GridDrawOrder(const D3DXVECTOR3& d, int32_t sizeX, int32_t sizeY, int32_t sizeZ) {
+    const float ax = std::fabs(d.x), ay = std::fabs(d.y), az = std::fabs(d.z);
+    int outer, middle, inner;
+    if (ax >= ay && ax >= az) {
+        outer = 0;
+        middle = ay > az ? 1 : 2;
+    } else if (ay >= ax && ay >= az) {
+        outer = 1;
+        middle = ax > az ? 0 : 2;
+    } else {
+        outer = 2;
+        middle = ax > ay ? 0 : 1;
+    }
+    inner = 3 - outer - middle;
+    const int32_t sizes[3] = {sizeX, sizeY, sizeZ};
+    const int signs[3] = {Sign(d.x), Sign(d.y), Sign(d.z)};
+    std::array<GridLoop, 3> loops;
+    const int axes[3] = {outer, middle, inner};
+    for (int i = 0; i < 3; ++i) {
+        const int a = axes[i];
+        // Far planes first: looking along +axis, the high end is far away.
+        if (signs[a] == 1) loops[static_cast<size_t>(i)] = {a, sizes[a], 0, -1};
+        else loops[static_cast<size_t>(i)] = {a, 0, sizes[a], 1};
+    }
+    return loops;
+}
+
+void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw) {
+    if (faces_[0].empty()) return;
+    const auto loops = GridDrawOrder(direction, sizeX_, sizeY_, sizeZ_);
+    int32_t c[3] = {0, 0, 0};
+    auto visit = [&](int32_t reference, int16_t orientation) {
+        if (reference == 0) return;
+        if (draw) {
+            draw(reference, c[0], c[1], c[2], orientation);
+        } else if (LevelObject* object = ResolveObject(reference)) {
+            object->Render(c[0], c[1], c[2], orientation);
+        }
+    };
+    const GridLoop& l0 = loops[0];
+    const GridLoop& l1 = loops[1];
+    const GridLoop& l2 = loops[2];
+    for (c[l0.axis] = l0.from;; c[l0.axis] += l0.step) {
+        for (c[l1.axis] = l1.from;; c[l1.axis] += l1.step) {
+            for (c[l2.axis] = l2.from;; c[l2.axis] += l2.step) {
+                const int64_t x = c[0], y = c[1], z = c[2];
+                if (y < sizeY_ && x < sizeX_) visit(faces_[kFaceZ][static_cast<size_t>(z * layerXY_ + y * sizeX_ + x)], kFaceZ);
+                if (z < sizeZ_ && y < sizeY_) visit(faces_[kFaceX][static_cast<size_t>(x * layerYZ_ + z * sizeY_ + y)], kFaceX);
+                if (x < sizeX_ && z < sizeZ_) visit(faces_[kFaceY][static_cast<size_t>(y * layerXZ_ + z * sizeX_ + x)], kFaceY);
+                if (c[l2.axis] == l2.to) break;
+            }
+            if (c[l1.axis] == l1.to) break;
+        }
+        if (c[l0.axis] == l0.to) break;
+    }
+}
+
+} // namespace rdv
