@@ -1,0 +1,330 @@
+#include <gtest/gtest.h>
+
+#include "core/Engine.h"
+#include "core/Error.h"
+#include "core/Subsystems.h"
+#include "input/Input.h"
+#include "platform/Clock.h"
+#include "platform/dinput/ScriptedInput.h"
+
+namespace rdv {
+namespace {
+
+using Op = ScriptedDirectInput::Op;
+
+class InputTest : public ::testing::Test {
+protected:
+    InputTest() {
+        clock = std::make_shared<ManualClock>(5000);
+        engine.platform.clock = clock;
+        engine.platform.dinput = di;
+        engine.mouseCapture = true;
+        engine.aspectRatio = 4.0f / 3.0f;
+        engine.log.SetCapture(&lines);
+        // Player 1: arrows and space, Page Up / Page Down; player 2: W S A D, left Ctrl, Q, E.
+        const Binding p1[7] = {{0, dik::UP}, {0, dik::DOWN}, {0, dik::RIGHT}, {0, dik::LEFT},
+                               {0, dik::SPACE}, {0, dik::PRIOR}, {0, dik::NEXT}};
+        const Binding p2[7] = {{0, dik::W}, {0, dik::S}, {0, dik::D}, {0, dik::A},
+                               {0, dik::LCONTROL}, {0, dik::Q}, {0, dik::E}};
+        for (int i = 0; i < 7; ++i) {
+            engine.settings.bindings[i] = p1[i];
+            engine.settings.bindings[7 + i] = p2[i];
+        }
+    }
+    ~InputTest() override { StopInput(engine); }
+
+    void Start() {
+        StartInput(engine);
+        ASSERT_NE(engine.input, nullptr);
+        engine.input->bringToFront = [this](Engine&) {
+            ++fronts;
+            if (onFront) onFront();
+        };
+    }
+    void Poll() { PollInput(engine); }
+
+    Engine engine;
+    std::shared_ptr<ManualClock> clock;
+    std::shared_ptr<ScriptedDirectInput> di = std::make_shared<ScriptedDirectInput>();
+    std::vector<Log::Line> lines;
+    int fronts = 0;
+    std::function<void()> onFront;
+};
+
+TEST_F(InputTest, StartCreatesBothDevicesForTheHostWindow) {
+    Start();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].message, "Starting Input...");
+    EXPECT_EQ(lines[0].colour, 2);
+    const auto& kb = di->Record(GUID_SysKeyboard);
+    const auto& ms = di->Record(GUID_SysMouse);
+    EXPECT_TRUE(kb.acquired && ms.acquired);
+    EXPECT_EQ(kb.format, c_dfDIKeyboard);
+    EXPECT_EQ(ms.format, c_dfDIMouse);
+    EXPECT_EQ(kb.flags, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+    EXPECT_EQ(ms.flags, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+    EXPECT_EQ(engine.input->mouseSensitivity, 0.01f);
+
+    StopInput(engine);
+    EXPECT_FALSE(di->Record(GUID_SysKeyboard).alive);
+    EXPECT_FALSE(di->Record(GUID_SysMouse).alive);
+    EXPECT_EQ(di->Record(GUID_SysMouse).unacquireCalls, 1);
+
+    // Without mouse capture (-m) the mouse is shared with the desktop.
+    engine.mouseCapture = false;
+    StartInput(engine);
+    EXPECT_EQ(di->Record(GUID_SysMouse).flags, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+}
+
+TEST_F(InputTest, RefusedAccessRetriesWithTheWindowBroughtToFront) {
+    engine.input = std::make_shared<inpControl>(engine);
+    int calls = 0;
+    engine.input->bringToFront = [&](Engine&) {
+        if (++calls == 3) di->GainFocus();
+    };
+    di->LoseFocus();
+    StartInput(engine);
+    EXPECT_EQ(calls, 3);
+    EXPECT_TRUE(di->Record(GUID_SysKeyboard).acquired);
+    EXPECT_TRUE(di->Record(GUID_SysMouse).acquired);
+}
+
+TEST_F(InputTest, RefusedAccessBeyondTenSecondsIsFatal) {
+    engine.input = std::make_shared<inpControl>(engine);
+    int calls = 0;
+    engine.input->bringToFront = [&](Engine&) {
+        ++calls;
+        clock->Advance(1000);
+    };
+    di->FailAlways(GUID_SysMouse, Op::Acquire, DIERR_OTHERAPPHASPRIO);
+    try {
+        StartInput(engine);
+        FAIL() << "no error";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.number, 70);
+        EXPECT_EQ(e.source, "Engine->InitInput");
+        EXPECT_EQ(e.description,
+                  "Couldn't acquire input devices - check if the application has the necessary permissions and if "
+                  "other programs are running");
+    }
+    EXPECT_EQ(calls, 10);
+}
+
+TEST_F(InputTest, OtherStartFailuresKeepTheirNumber) {
+    di->FailNext(GUID_SysMouse, Op::CreateDevice, DIERR_DEVICENOTREG);
+    try {
+        StartInput(engine);
+        FAIL() << "no error";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.number, DIERR_DEVICENOTREG);
+        EXPECT_EQ(e.source, "Engine->InitInput");
+        EXPECT_EQ(e.description, DIResultText(DIERR_DEVICENOTREG));
+    }
+    di->FailNext(GUID_SysKeyboard, Op::SetCooperativeLevel, DIERR_INVALIDPARAM);
+    try {
+        StartInput(engine);
+        FAIL() << "no error";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.number, 5);
+        EXPECT_EQ(e.description, "Invalid procedure call or argument");
+    }
+    EXPECT_EQ(InputErrorNumber(DIERR_OUTOFMEMORY), 7);
+    EXPECT_EQ(InputErrorNumber(DIERR_NOINTERFACE), 430);
+    EXPECT_EQ(InputErrorNumber(DIERR_UNSUPPORTED), 445);
+}
+
+TEST_F(InputTest, PollReadsKeysForTheMainLoop) {
+    EXPECT_FALSE(KeyDown(engine, dik::F12));  // before start: nothing is down
+    PollInput(engine);
+    Start();
+    di->KeyDown(dik::F12);
+    Poll();
+    EXPECT_TRUE(KeyDown(engine, 0x58));
+    EXPECT_EQ(engine.input->KeyState()[0x58], 0x80);
+    EXPECT_FALSE(KeyDown(engine, 300));
+    di->KeyUp(dik::F12);
+    Poll();
+    EXPECT_FALSE(KeyDown(engine, 0x58));
+}
+
+TEST_F(InputTest, CursorFollowsTheMouseWithinItsLimits) {
+    Start();
+    di->MoveMouse(50, 20);
+    Poll();
+    EXPECT_FLOAT_EQ(engine.input->cursorX, 0.5f);
+    EXPECT_FLOAT_EQ(engine.input->cursorY, -0.2f);  // mouse down moves the cursor down
+    di->MoveMouse(100000, -100000);
+    Poll();
+    EXPECT_FLOAT_EQ(engine.input->cursorX, 4.0f / 3.0f);
+    EXPECT_FLOAT_EQ(engine.input->cursorY, 1.0f);
+    di->MoveMouse(-1000000, 1000000);
+    Poll();
+    EXPECT_FLOAT_EQ(engine.input->cursorX, -4.0f / 3.0f);
+    EXPECT_FLOAT_EQ(engine.input->cursorY, -1.0f);
+    // A wider mode widens the range on the next poll.
+    engine.aspectRatio = 16.0f / 9.0f;
+    di->MoveMouse(-1000, 0);
+    Poll();
+    EXPECT_FLOAT_EQ(engine.input->cursorX, -16.0f / 9.0f);
+}
+
+TEST_F(InputTest, FocusLossReacquiresAndHoldsNothing) {
+    Start();
+    di->KeyDown(dik::UP);
+    di->MoveMouse(30, 0);
+    Poll();
+    EXPECT_EQ(GetControls(engine, 0).X, 1.0f);
+    const float x = engine.input->cursorX;
+    const int acquires = di->Record(GUID_SysKeyboard).acquireCalls;
+
+    di->LoseFocus();
+    di->MoveMouse(30, 0);
+    Poll();  // read fails: re-acquire (refused while in the background)
+    EXPECT_EQ(di->Record(GUID_SysKeyboard).acquireCalls, acquires + 1);
+    EXPECT_EQ(di->Record(GUID_SysMouse).acquireCalls, acquires + 1);
+    EXPECT_EQ(GetControls(engine, 0), ControlRecord{});
+    EXPECT_FALSE(IsBindingDown(engine, {kBindMouse, kMouseRight}));
+    EXPECT_EQ(engine.input->cursorX, x);
+    Poll();
+    EXPECT_FALSE(di->Record(GUID_SysKeyboard).acquired);
+
+    di->GainFocus();
+    Poll();  // still not acquired: this poll's failure re-acquires
+    EXPECT_TRUE(di->Record(GUID_SysKeyboard).acquired);
+    EXPECT_TRUE(di->Record(GUID_SysMouse).acquired);
+    Poll();
+    EXPECT_EQ(GetControls(engine, 0).X, 1.0f);
+}
+
+TEST_F(InputTest, ControlRecordsComeFromEachPlayersBindings) {
+    Start();
+    di->KeyDown(dik::UP);
+    di->KeyDown(dik::LEFT);
+    di->KeyDown(dik::NEXT);
+    di->KeyDown(dik::S);
+    di->KeyDown(dik::LCONTROL);
+    Poll();
+    ControlRecord p1 = GetControls(engine, 0);
+    EXPECT_EQ(p1.X, 1.0f);
+    EXPECT_EQ(p1.Y, -1.0f);
+    EXPECT_FALSE(p1.ButtonA);
+    EXPECT_FALSE(p1.ButtonB);
+    EXPECT_TRUE(p1.ButtonC);
+    EXPECT_FALSE(p1.Unused);
+    ControlRecord p2 = GetControls(engine, 1);
+    EXPECT_EQ(p2.X, -1.0f);
+    EXPECT_EQ(p2.Y, 0.0f);
+    EXPECT_TRUE(p2.ButtonA);
+
+    // Both keys of an axis cancel out.
+    di->KeyDown(dik::DOWN);
+    di->KeyDown(dik::RIGHT);
+    di->KeyDown(dik::SPACE);
+    Poll();
+    p1 = GetControls(engine, 0);
+    EXPECT_EQ(p1.X, 0.0f);
+    EXPECT_EQ(p1.Y, 0.0f);
+    EXPECT_TRUE(p1.ButtonA);
+    EXPECT_TRUE(p1.Unused == false);
+
+    // There are bindings for two players only.
+    EXPECT_EQ(GetControls(engine, 2), ControlRecord{});
+    EXPECT_EQ(GetControls(engine, -1), ControlRecord{});
+}
+
+TEST_F(InputTest, MouseBindingsAreDownOnlyWhileTheyHappen) {
+    Start();
+    engine.settings.bindings[0] = {kBindMouse, kMouseRight};
+    engine.settings.bindings[1] = {kBindMouse, kMouseLeft};
+    engine.settings.bindings[4] = {kBindMouse, static_cast<uint8_t>(kMouseButton0 + 1)};
+    di->MoveMouse(3, -2, kWheelDelta);
+    di->SetButton(1, true);
+    Poll();
+    EXPECT_EQ(GetControls(engine, 0).X, 1.0f);
+    EXPECT_TRUE(GetControls(engine, 0).ButtonA);
+    EXPECT_TRUE(IsBindingDown(engine, {kBindMouse, kMouseUp}));
+    EXPECT_FALSE(IsBindingDown(engine, {kBindMouse, kMouseDown}));
+    EXPECT_TRUE(IsBindingDown(engine, {kBindMouse, kWheelUp}));
+    EXPECT_FALSE(IsBindingDown(engine, {kBindMouse, kWheelDown}));
+    EXPECT_TRUE(MouseButtonDown(engine, 1));
+    EXPECT_FALSE(MouseButtonDown(engine, 4));
+    Poll();  // no motion this tick
+    EXPECT_EQ(GetControls(engine, 0).X, 0.0f);
+    EXPECT_TRUE(GetControls(engine, 0).ButtonA);
+    di->MoveMouse(-1, 0);
+    Poll();
+    EXPECT_EQ(GetControls(engine, 0).X, -1.0f);
+
+    EXPECT_FALSE(IsBindingDown(engine, {kBindMouse, 10}));
+    EXPECT_FALSE(IsBindingDown(engine, {kBindJoystick, 0}));
+    EXPECT_FALSE(IsBindingDown(engine, {kBindNone, 0}));
+    EXPECT_EQ(BindingValue(engine, {kBindMouse, static_cast<uint8_t>(kMouseButton0 + 1)}), 1.0f);
+}
+
+TEST_F(InputTest, FirstPressedBindingScansFromCodeZero) {
+    Start();
+    Poll();
+    Binding none = FirstPressedBinding(engine);
+    EXPECT_EQ(none.device, kBindNone);
+    EXPECT_EQ(none.code, 0);
+    di->KeyDown(dik::SPACE);
+    di->KeyDown(dik::Q);
+    Poll();
+    Binding b = FirstPressedBinding(engine);
+    EXPECT_EQ(b.device, kBindKeyboard);
+    EXPECT_EQ(b.code, dik::Q);
+}
+
+TEST_F(InputTest, QueuedFramesPlayOnePerPoll) {
+    Start();
+    ScriptedDirectInput::Frame a, b;
+    a.down = {dik::SPACE};
+    a.dx = 10;
+    b.up = {dik::SPACE};
+    b.buttons[0] = 1;
+    di->QueueFrame(a);
+    di->QueueFrame(b);
+    Poll();
+    EXPECT_TRUE(GetControls(engine, 0).ButtonA);
+    EXPECT_FLOAT_EQ(engine.input->cursorX, 0.1f);
+    Poll();
+    EXPECT_FALSE(GetControls(engine, 0).ButtonA);
+    EXPECT_TRUE(MouseButtonDown(engine, 0));
+    EXPECT_EQ(di->QueuedFrames(), 0u);
+}
+
+TEST(BindingName, LettersDigitsAndCodes) {
+    EXPECT_EQ(BindingName({0, 16}), "Q");
+    EXPECT_EQ(BindingName({0, 25}), "P");
+    EXPECT_EQ(BindingName({0, 30}), "A");
+    EXPECT_EQ(BindingName({0, 38}), "L");
+    EXPECT_EQ(BindingName({0, 44}), "Z");
+    EXPECT_EQ(BindingName({0, 50}), "M");
+    EXPECT_EQ(BindingName({0, 2}), "1");
+    EXPECT_EQ(BindingName({0, 11}), "0");
+    EXPECT_EQ(BindingName({0, 57}), "#57");
+    EXPECT_EQ(BindingName({0, 26}), "#26");
+    EXPECT_EQ(BindingName({0, 0}), "#0");
+    EXPECT_EQ(BindingName({0, 200}), "#200");
+    EXPECT_EQ(BindingName({kBindMouse, 6}), "");
+    EXPECT_EQ(BindingName({kBindJoystick, 3}), "Joy");
+    EXPECT_EQ(BindingName({kBindNone, 0}), "");
+}
+
+TEST(InputOnSdl, StartsHeadlessWithoutWaitingForFocus) {
+    // No window and no focus (offscreen): start-up must not wait, and polls
+    // fail quietly with nothing held.
+    Engine engine;
+    auto clock = std::make_shared<ManualClock>(0);
+    engine.platform.clock = clock;
+    engine.mouseCapture = true;
+    StartInput(engine);
+    ASSERT_NE(engine.platform.dinput, nullptr);
+    PollInput(engine);
+    PollInput(engine);
+    EXPECT_FALSE(KeyDown(engine, dik::F12));
+    StopInput(engine);
+}
+
+} // namespace
+} // namespace rdv
