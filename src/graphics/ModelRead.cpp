@@ -1,5 +1,6 @@
 // The readers of the engine's own text models ("tcm") and of composites
 // ("tco").
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -178,7 +179,8 @@ void ReadTcm(ModelData& model, const LineSource& lines, const std::string& name,
         model.sequences.push_back(seq);
     }
 
-    model.vertices.reserve(static_cast<size_t>(vertexCount));
+    // Not sized from the count: a broken count must not allocate the world.
+    model.vertices.reserve(static_cast<size_t>(std::min(vertexCount, 65536)));
     for (int32_t v = 0; v < vertexCount; ++v) {
         in.ExpectMore("vertex count");
         MeshVertex vert;
