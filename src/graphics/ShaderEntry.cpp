@@ -1,7 +1,7 @@
 // The shader table's entry points: the device, the render-state cache and
 // the clock come from the graphics core.
 #include "core/Engine.h"
-#include "graphics/ModelBackend.h"
+#include "graphics/Core.h"
 #include "graphics/Shader.h"
 #include "platform/Clock.h"
 
@@ -10,8 +10,9 @@ namespace rdv {
 namespace {
 ShaderTarget TargetOf(Engine& engine) {
     ShaderTarget target;
-    target.device = modelbackend::Device(engine);
-    target.currentVertexShader = &modelbackend::CachedVertexFormat(engine);
+    gfxCore& gfx = Graphics(engine);
+    target.device = gfx.Device();
+    target.currentVertexShader = &gfx.cachedVertexFormat;
     target.gameClock = ShaderGameClock(engine);
     return target;
 }
@@ -23,7 +24,7 @@ uint32_t ShaderGameClock(Engine& engine) {
 }
 
 void gfxShaderObj::Load(Engine& engine, const std::string& shaderName) {
-    LoadShader(engine, modelbackend::Device(engine), shaderName);
+    LoadShader(engine, Graphics(engine).Device(), shaderName);
 }
 
 void gfxShaderObj::Select(Engine& engine) { SelectShader(engine, TargetOf(engine)); }
