@@ -1,0 +1,30 @@
+#pragma once
+// The OpenGL Direct3D 8 device: public helpers beyond the Direct3D interface.
+// CreateGLDirect3D8 (Factory.h) makes the adapter.
+//
+// Device kinds: D3DDEVTYPE_HAL renders with the default GL driver;
+// D3DDEVTYPE_REF, D3DDEVTYPE_SW and D3DCREATE_SOFTWARE_VERTEXPROCESSING ask
+// for Mesa's software rasterizer by setting LIBGL_ALWAYS_SOFTWARE=1 before the
+// context is made. Mesa reads it when it first opens the display, so in a
+// process that already holds a hardware context the request cannot take
+// effect and rendering stays on the driver in use.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/d3d/D3D8.h"
+
+namespace rdv {
+
+// The back buffer as 8-bit RGBA, rows top first (Direct3D's row order).
+// False when the device is not an OpenGL device.
+bool ReadBackBuffer(IDirect3DDevice8& device, std::vector<uint8_t>& rgba, UINT& width, UINT& height);
+
+// Writes the back buffer to a PNG file (through a temporary file and a
+// rename, so a failed write never leaves a half-written image behind).
+bool CaptureBackBuffer(IDirect3DDevice8& device, const std::string& pngPath);
+
+// Writes 8-bit RGBA pixels (rows top first) to a PNG file the same way.
+bool WritePng(const std::string& pngPath, const std::vector<uint8_t>& rgba, UINT width, UINT height);
+
+} // namespace rdv

@@ -1,0 +1,330 @@
+#pragma once
+// Classes of the OpenGL Direct3D 8 device, shared by its source files.
+#include <SDL.h>
+
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/d3d/D3D8.h"
+#include "platform/d3d/GLFuncs.h"
+
+namespace rdv {
+
+// What a probe context told about the GL driver.
+struct GLProbe {
+    bool ok = false;
+    std::string renderer, vendor, version, error;
+    int maxTextureSize = 2048;
+    int maxSamples = 0;
+    float maxAnisotropy = 1;
+    bool mirrorClamp = false;
+    bool gamma = false;
+};
+
+// The context and entry points a device's resources need; resources keep it
+// alive so they can free their GL names only while the context exists.
+struct GLContextShare {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    GLFuncs gl;
+    bool alive = false;
+    bool MakeCurrent() const {
+        if (!alive) return false;
+        if (SDL_GL_GetCurrentContext() != context) return SDL_GL_MakeCurrent(window, context) == 0;
+        return true;
+    }
+};
+
+class GLDirect3D8 final : public IDirect3D8 {
+public:
+    GLDirect3D8();
+    ~GLDirect3D8() override;
+
+    UINT GetAdapterCount() override { return 1; }
+    HRESULT GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDENTIFIER8* identifier) override;
+    UINT GetAdapterModeCount(UINT adapter) override;
+    HRESULT EnumAdapterModes(UINT adapter, UINT mode, D3DDISPLAYMODE* displayMode) override;
+    HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* displayMode) override;
+    HRESULT CheckDeviceType(UINT adapter, D3DDEVTYPE type, D3DFORMAT displayFormat, D3DFORMAT backBufferFormat,
+                            BOOL windowed) override;
+    HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, DWORD usage,
+                              D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) override;
+    HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
+                                   D3DFORMAT renderTargetFormat, D3DFORMAT depthStencilFormat) override;
+    HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT surfaceFormat, BOOL windowed,
+                                       D3DMULTISAMPLE_TYPE multiSampleType) override;
+    HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS8* caps) override;
+    HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, SDL_Window* focusWindow, DWORD behaviorFlags,
+                         D3DPRESENT_PARAMETERS* params, std::shared_ptr<IDirect3DDevice8>& device) override;
+
+    const GLProbe& Probe() const { return probe_; }
+    void FillCaps(D3DDEVTYPE type, D3DCAPS8& caps) const;
+
+private:
+    void BuildModes();
+    bool videoStarted_ = false;   // this object initialised SDL video and quits it
+    GLProbe probe_;
+    std::vector<D3DDISPLAYMODE> modes_;
+};
+
+// Texture formats the device stores and how GL takes them.
+struct GLFormatInfo {
+    bool ok = false;
+    UINT bytesPerPixel = 0;
+    GLint internalFormat = 0;
+    GLenum format = 0, type = 0;
+};
+GLFormatInfo GLTextureFormat(D3DFORMAT format);
+bool IsBackBufferFormat(D3DFORMAT format);
+bool IsDepthFormat(D3DFORMAT format);
+
+class GLTexture final : public IDirect3DTexture8 {
+public:
+    GLTexture(std::shared_ptr<GLContextShare> share, UINT width, UINT height, UINT levels, DWORD usage,
+              D3DFORMAT format, D3DPOOL pool);
+    ~GLTexture() override;
+    bool Valid() const { return name_ != 0; }
+
+    DWORD GetLevelCount() override { return static_cast<DWORD>(levels_.size()); }
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
+    HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
+    HRESULT UnlockRect(UINT level) override;
+
+    GLuint Name() const { return name_; }
+    bool HasMips() const { return levels_.size() > 1; }
+
+private:
+    struct Level {
+        UINT width = 0, height = 0;
+        std::vector<uint8_t> bytes;   // Direct3D's memory layout
+        bool locked = false;
+        bool readOnly = false;
+    };
+    void Upload(UINT level);
+    std::shared_ptr<GLContextShare> share_;
+    D3DFORMAT format_;
+    DWORD usage_;
+    D3DPOOL pool_;
+    GLFormatInfo info_;
+    std::vector<Level> levels_;
+    GLuint name_ = 0;
+};
+
+// Vertex and index data: a CPU copy (so locks read back and resets keep
+// them) mirrored into a GL buffer object on unlock.
+class GLBufferData {
+public:
+    GLBufferData(std::shared_ptr<GLContextShare> share, GLenum target, UINT length);
+    ~GLBufferData();
+    HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags);
+    HRESULT Unlock();
+    GLuint Name() const { return name_; }
+    const std::vector<uint8_t>& Bytes() const { return bytes_; }
+
+private:
+    std::shared_ptr<GLContextShare> share_;
+    GLenum target_;
+    std::vector<uint8_t> bytes_;
+    GLuint name_ = 0;
+    bool locked_ = false, readOnly_ = false;
+    UINT lockOffset_ = 0, lockSize_ = 0;
+};
+
+class GLVertexBuffer final : public IDirect3DVertexBuffer8 {
+public:
+    GLVertexBuffer(std::shared_ptr<GLContextShare> share, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
+        : data_(std::move(share), GL_ARRAY_BUFFER, length) {
+        desc_.Size = length; desc_.Usage = usage; desc_.FVF = fvf; desc_.Pool = pool;
+    }
+    HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override { return data_.Lock(offset, size, data, flags); }
+    HRESULT Unlock() override { return data_.Unlock(); }
+    HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) override {
+        if (!desc) return D3DERR_INVALIDCALL;
+        *desc = desc_;
+        return D3D_OK;
+    }
+    GLBufferData& Data() { return data_; }
+
+private:
+    GLBufferData data_;
+    D3DVERTEXBUFFER_DESC desc_;
+};
+
+class GLIndexBuffer final : public IDirect3DIndexBuffer8 {
+public:
+    GLIndexBuffer(std::shared_ptr<GLContextShare> share, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
+        : data_(std::move(share), GL_ELEMENT_ARRAY_BUFFER, length) {
+        desc_.Size = length; desc_.Usage = usage; desc_.Format = format; desc_.Pool = pool;
+    }
+    HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override { return data_.Lock(offset, size, data, flags); }
+    HRESULT Unlock() override { return data_.Unlock(); }
+    HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) override {
+        if (!desc) return D3DERR_INVALIDCALL;
+        *desc = desc_;
+        return D3D_OK;
+    }
+    GLBufferData& Data() { return data_; }
+    D3DFORMAT Format() const { return desc_.Format; }
+
+private:
+    GLBufferData data_;
+    D3DINDEXBUFFER_DESC desc_;
+};
+
+// Where each vertex element sits in a vertex, for the fixed vertex formats
+// and for vertex-shader declarations alike. Offsets of -1 are absent.
+struct GLVertexLayout {
+    int position = -1, positionSize = 3;
+    bool rhw = false;
+    int normal = -1, diffuse = -1, specular = -1;
+    std::array<int, 8> tex{{-1, -1, -1, -1, -1, -1, -1, -1}};
+    std::array<int, 8> texSize{{2, 2, 2, 2, 2, 2, 2, 2}};
+    UINT stride = 0;
+};
+GLVertexLayout LayoutFromFvf(DWORD fvf);
+// False for declarations this device cannot feed (several streams, packed types).
+bool LayoutFromDeclaration(const DWORD* declaration, GLVertexLayout& layout);
+
+// A linked program of the fixed-function vertex stage with a fragment stage
+// (the fixed-function one, or a translated pixel shader), with its uniforms.
+struct GLProgram {
+    GLuint program = 0;
+    std::map<std::string, GLint> uniforms;
+    GLint Uniform(const GLFuncs& gl, const char* name);
+};
+
+class GLDevice final : public IDirect3DDevice8 {
+public:
+    GLDevice(GLDirect3D8& parent, D3DDEVTYPE type, DWORD behaviorFlags);
+    ~GLDevice() override;
+    HRESULT Init(SDL_Window* focusWindow, D3DPRESENT_PARAMETERS* params);
+
+    HRESULT TestCooperativeLevel() override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* params) override;
+    HRESULT GetDeviceCaps(D3DCAPS8* caps) override;
+    HRESULT GetDisplayMode(D3DDISPLAYMODE* mode) override;
+    BOOL ShowCursor(BOOL show) override;
+    void SetGammaRamp(DWORD flags, const D3DGAMMARAMP* ramp) override;
+
+    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT Present(const RECT* source, const RECT* dest, SDL_Window* destWindow, const void* dirtyRegion) override;
+
+    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
+    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+    HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+    HRESULT SetViewport(const D3DVIEWPORT8* viewport) override;
+    HRESULT GetViewport(D3DVIEWPORT8* viewport) override;
+    HRESULT SetMaterial(const D3DMATERIAL8* material) override;
+    HRESULT GetMaterial(D3DMATERIAL8* material) override;
+    HRESULT SetLight(DWORD index, const D3DLIGHT8* light) override;
+    HRESULT GetLight(DWORD index, D3DLIGHT8* light) override;
+    HRESULT LightEnable(DWORD index, BOOL enable) override;
+    HRESULT GetLightEnable(DWORD index, BOOL* enable) override;
+
+    HRESULT SetTexture(DWORD stage, const std::shared_ptr<IDirect3DTexture8>& texture) override;
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                          std::shared_ptr<IDirect3DTexture8>& texture) override;
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                               std::shared_ptr<IDirect3DVertexBuffer8>& buffer) override;
+    HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                              std::shared_ptr<IDirect3DIndexBuffer8>& buffer) override;
+    HRESULT SetStreamSource(UINT stream, const std::shared_ptr<IDirect3DVertexBuffer8>& buffer, UINT stride) override;
+    HRESULT SetIndices(const std::shared_ptr<IDirect3DIndexBuffer8>& buffer, UINT baseVertexIndex) override;
+    HRESULT SetVertexShader(DWORD handle) override;
+    HRESULT GetVertexShader(DWORD* handle) override;
+
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT startIndex,
+                                 UINT primitiveCount) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData, UINT stride) override;
+    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT primitiveCount,
+                                   const void* indexData, D3DFORMAT indexFormat, const void* vertexData,
+                                   UINT stride) override;
+
+    HRESULT CreateVertexShader(const DWORD* declaration, const DWORD* function, DWORD* handle, DWORD usage) override;
+    HRESULT DeleteVertexShader(DWORD handle) override;
+    HRESULT SetVertexShaderConstant(DWORD reg, const void* data, DWORD count) override;
+    HRESULT CreatePixelShader(const DWORD* function, DWORD* handle) override;
+    HRESULT SetPixelShader(DWORD handle) override;
+    HRESULT GetPixelShader(DWORD* handle) override;
+    HRESULT DeletePixelShader(DWORD handle) override;
+    HRESULT SetPixelShaderConstant(DWORD reg, const void* data, DWORD count) override;
+
+    // The back buffer as RGBA rows, top first.
+    bool ReadBack(std::vector<uint8_t>& rgba, UINT& width, UINT& height);
+    // The GL renderer string of the context (for reports and tests).
+    std::string Renderer() const;
+
+private:
+    struct PixelShader {
+        GLProgram program;
+    };
+    struct VertexShaderDecl {
+        GLVertexLayout layout;
+    };
+
+    HRESULT CreateTargets();
+    void DestroyTargets();
+    void SetDefaultStates();
+    void ApplyFixedState();
+    bool PrepareDraw(const GLVertexLayout& layout, const uint8_t* base, bool fromBuffer);
+    void FinishDraw(const GLVertexLayout& layout);
+    HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* vertices, bool vertexBufferBound,
+                 UINT stride, const void* indices, GLenum indexType, bool indexBufferBound);
+    GLProgram* BuildProgram(const std::string& fragmentSource, std::string& error);
+    void SetProgramUniforms(GLProgram& p);
+    void ApplySampler(DWORD stage, GLTexture& texture);
+    const GLVertexLayout* CurrentLayout();
+    void ViewportToGL();
+    int BackBufferHeight() const { return static_cast<int>(pp_.BackBufferHeight); }
+
+    GLDirect3D8& parent_;
+    D3DDEVTYPE type_;
+    DWORD behavior_;
+    std::shared_ptr<GLContextShare> share_;
+    const GLFuncs* gl_ = nullptr;
+    D3DPRESENT_PARAMETERS pp_;
+    D3DCAPS8 caps_;
+    bool lost_ = false;
+    bool inScene_ = false;
+    bool cursorShown_ = true;
+
+    // Render targets: the back buffer (multisampled when asked) and a
+    // single-sampled copy it resolves into for Present and read-back.
+    GLuint fbo_ = 0, colorRb_ = 0, depthRb_ = 0;
+    GLuint resolveFbo_ = 0, resolveRb_ = 0;
+    UINT samples_ = 0;
+    bool hasStencil_ = false;
+
+    std::array<DWORD, D3DRS_COUNT> rs_{};
+    std::array<std::array<DWORD, D3DTSS_COUNT>, D3DMAXTEXTURESTAGES> tss_{};
+    std::map<uint32_t, D3DMATRIX> transforms_;
+    D3DVIEWPORT8 viewport_;
+    D3DMATERIAL8 material_;
+    std::map<DWORD, D3DLIGHT8> lights_;
+    std::map<DWORD, bool> lightEnabled_;
+    std::array<std::shared_ptr<GLTexture>, D3DMAXTEXTURESTAGES> textures_;
+    std::shared_ptr<GLVertexBuffer> stream0_;
+    UINT stream0Stride_ = 0;
+    std::shared_ptr<GLIndexBuffer> indices_;
+    UINT baseVertex_ = 0;
+    DWORD vertexShader_ = D3DFVF_XYZ;
+    DWORD pixelShader_ = 0;
+
+    std::unique_ptr<GLProgram> fixedProgram_;
+    std::map<DWORD, VertexShaderDecl> vertexShaders_;
+    std::map<DWORD, std::unique_ptr<PixelShader>> pixelShaders_;
+    DWORD nextShaderHandle_ = 1;
+    std::array<float, 4 * 8> psConstants_{};
+    std::array<float, 4 * 96> vsConstants_{};
+};
+
+} // namespace rdv

@@ -1,0 +1,241 @@
+// Textures, vertex and index buffers of the OpenGL device, and the vertex
+// layouts of the fixed vertex formats and of vertex-shader declarations.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/d3d/GLInternal.h"
+
+namespace rdv {
+
+GLFormatInfo GLTextureFormat(D3DFORMAT format) {
+    GLFormatInfo f;
+    f.ok = true;
+    switch (format) {
+    case D3DFMT_A8R8G8B8: f = {true, 4, GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE}; break;
+    case D3DFMT_X8R8G8B8: f = {true, 4, GL_RGB8, GL_BGRA, GL_UNSIGNED_BYTE}; break;
+    case D3DFMT_R8G8B8: f = {true, 3, GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE}; break;
+    case D3DFMT_R5G6B5: f = {true, 2, GL_RGB8, GL_RGB, GL_UNSIGNED_SHORT_5_6_5}; break;
+    case D3DFMT_X1R5G5B5: f = {true, 2, GL_RGB5, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV}; break;
+    case D3DFMT_A1R5G5B5: f = {true, 2, GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV}; break;
+    case D3DFMT_A4R4G4B4: f = {true, 2, GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV}; break;
+    case D3DFMT_X4R4G4B4: f = {true, 2, GL_RGB4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV}; break;
+    case D3DFMT_A8: f = {true, 1, GL_ALPHA8, GL_ALPHA, GL_UNSIGNED_BYTE}; break;
+    case D3DFMT_L8: f = {true, 1, GL_LUMINANCE8, GL_LUMINANCE, GL_UNSIGNED_BYTE}; break;
+    case D3DFMT_A8L8: f = {true, 2, GL_LUMINANCE8_ALPHA8, GL_LUMINANCE_ALPHA, GL_UNSIGNED_BYTE}; break;
+    default: f = GLFormatInfo{}; break;
+    }
+    return f;
+}
+
+bool IsBackBufferFormat(D3DFORMAT f) {
+    return f == D3DFMT_X8R8G8B8 || f == D3DFMT_A8R8G8B8 || f == D3DFMT_R5G6B5 || f == D3DFMT_X1R5G5B5 ||
+           f == D3DFMT_A1R5G5B5;
+}
+
+bool IsDepthFormat(D3DFORMAT f) {
+    return f == D3DFMT_D16 || f == D3DFMT_D24S8 || f == D3DFMT_D24X8 || f == D3DFMT_D32;
+}
+
+// ---------------------------------------------------------------- textures
+
+GLTexture::GLTexture(std::shared_ptr<GLContextShare> share, UINT width, UINT height, UINT levels, DWORD usage,
+                     D3DFORMAT format, D3DPOOL pool)
+    : share_(std::move(share)), format_(format), usage_(usage), pool_(pool), info_(GLTextureFormat(format)) {
+    if (!info_.ok || width == 0 || height == 0 || !share_->MakeCurrent()) return;
+    UINT full = 1;
+    for (UINT w = width, h = height; w > 1 || h > 1; w = std::max(1u, w / 2), h = std::max(1u, h / 2)) ++full;
+    const UINT count = levels == 0 ? full : std::min(levels, full);
+    for (UINT i = 0; i < count; ++i) {
+        Level l;
+        l.width = std::max(1u, width >> i);
+        l.height = std::max(1u, height >> i);
+        l.bytes.assign(static_cast<size_t>(l.width) * l.height * info_.bytesPerPixel, 0);
+        levels_.push_back(std::move(l));
+    }
+    glGenTextures(1, &name_);
+    share_->gl.ActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, name_);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(count - 1));
+    for (UINT i = 0; i < count; ++i)
+        glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), info_.internalFormat, static_cast<GLsizei>(levels_[i].width),
+                     static_cast<GLsizei>(levels_[i].height), 0, info_.format, info_.type, levels_[i].bytes.data());
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteTextures(1, &name_);
+        name_ = 0;
+    }
+}
+
+GLTexture::~GLTexture() {
+    if (name_ && share_->MakeCurrent()) glDeleteTextures(1, &name_);
+}
+
+HRESULT GLTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
+    if (!desc || level >= levels_.size()) return D3DERR_INVALIDCALL;
+    desc->Format = format_;
+    desc->Type = D3DRTYPE_SURFACE;
+    desc->Usage = usage_;
+    desc->Pool = pool_;
+    desc->Size = static_cast<UINT>(levels_[level].bytes.size());
+    desc->MultiSampleType = D3DMULTISAMPLE_NONE;
+    desc->Width = levels_[level].width;
+    desc->Height = levels_[level].height;
+    return D3D_OK;
+}
+
+HRESULT GLTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
+    if (!locked || level >= levels_.size() || levels_[level].locked) return D3DERR_INVALIDCALL;
+    Level& l = levels_[level];
+    LONG x = 0, y = 0;
+    if (rect) {
+        if (rect->left < 0 || rect->top < 0 || rect->right > static_cast<LONG>(l.width) ||
+            rect->bottom > static_cast<LONG>(l.height) || rect->left >= rect->right || rect->top >= rect->bottom)
+            return D3DERR_INVALIDCALL;
+        x = rect->left;
+        y = rect->top;
+    }
+    locked->Pitch = static_cast<INT>(l.width * info_.bytesPerPixel);
+    locked->pBits = l.bytes.data() + static_cast<size_t>(y) * locked->Pitch + static_cast<size_t>(x) * info_.bytesPerPixel;
+    l.locked = true;
+    l.readOnly = (flags & D3DLOCK_READONLY) != 0;
+    return D3D_OK;
+}
+
+HRESULT GLTexture::UnlockRect(UINT level) {
+    if (level >= levels_.size() || !levels_[level].locked) return D3DERR_INVALIDCALL;
+    levels_[level].locked = false;
+    if (!levels_[level].readOnly) Upload(level);
+    return D3D_OK;
+}
+
+void GLTexture::Upload(UINT level) {
+    if (!name_ || !share_->MakeCurrent()) return;
+    const Level& l = levels_[level];
+    share_->gl.ActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, name_);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, 0, static_cast<GLsizei>(l.width),
+                    static_cast<GLsizei>(l.height), info_.format, info_.type, l.bytes.data());
+}
+
+// ---------------------------------------------------------------- buffers
+
+GLBufferData::GLBufferData(std::shared_ptr<GLContextShare> share, GLenum target, UINT length)
+    : share_(std::move(share)), target_(target), bytes_(length, 0) {
+    if (length == 0 || !share_->MakeCurrent()) return;
+    share_->gl.GenBuffers(1, &name_);
+    share_->gl.BindBuffer(target_, name_);
+    share_->gl.BufferData(target_, static_cast<GLsizeiptr>(length), bytes_.data(), GL_STATIC_DRAW);
+    share_->gl.BindBuffer(target_, 0);
+}
+
+GLBufferData::~GLBufferData() {
+    if (name_ && share_->MakeCurrent()) share_->gl.DeleteBuffers(1, &name_);
+}
+
+HRESULT GLBufferData::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
+    if (!data || locked_ || offset > bytes_.size()) return D3DERR_INVALIDCALL;
+    if (size == 0) size = static_cast<UINT>(bytes_.size()) - offset;
+    if (size > bytes_.size() - offset) return D3DERR_INVALIDCALL;
+    *data = bytes_.data() + offset;
+    locked_ = true;
+    readOnly_ = (flags & D3DLOCK_READONLY) != 0;
+    lockOffset_ = offset;
+    lockSize_ = size;
+    return D3D_OK;
+}
+
+HRESULT GLBufferData::Unlock() {
+    if (!locked_) return D3DERR_INVALIDCALL;
+    locked_ = false;
+    if (readOnly_ || lockSize_ == 0 || !name_ || !share_->MakeCurrent()) return D3D_OK;
+    share_->gl.BindBuffer(target_, name_);
+    share_->gl.BufferSubData(target_, lockOffset_, lockSize_, bytes_.data() + lockOffset_);
+    share_->gl.BindBuffer(target_, 0);
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------- layouts
+
+GLVertexLayout LayoutFromFvf(DWORD fvf) {
+    GLVertexLayout l;
+    int offset = 0;
+    switch (fvf & D3DFVF_POSITION_MASK) {
+    case D3DFVF_XYZ: l.position = 0; offset = 12; break;
+    case D3DFVF_XYZRHW: l.position = 0; l.positionSize = 4; l.rhw = true; offset = 16; break;
+    case D3DFVF_XYZB1: case D3DFVF_XYZB2: case D3DFVF_XYZB3: case D3DFVF_XYZB4: case D3DFVF_XYZB5:
+        // Blend weights follow the position; this device does not blend.
+        l.position = 0;
+        offset = 12 + 4 * static_cast<int>(((fvf & D3DFVF_POSITION_MASK) - D3DFVF_XYZ) / 2);
+        break;
+    default: break;
+    }
+    if (fvf & D3DFVF_NORMAL) { l.normal = offset; offset += 12; }
+    if (fvf & D3DFVF_PSIZE) offset += 4;
+    if (fvf & D3DFVF_DIFFUSE) { l.diffuse = offset; offset += 4; }
+    if (fvf & D3DFVF_SPECULAR) { l.specular = offset; offset += 4; }
+    const DWORD count = std::min<DWORD>((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT, 8);
+    for (DWORD i = 0; i < count; ++i) {
+        static const int sizes[4] = {2, 3, 4, 1};
+        const int size = sizes[(fvf >> (16 + 2 * i)) & 3];
+        l.tex[i] = offset;
+        l.texSize[i] = size;
+        offset += 4 * size;
+    }
+    l.stride = static_cast<UINT>(offset);
+    return l;
+}
+
+bool LayoutFromDeclaration(const DWORD* decl, GLVertexLayout& l) {
+    l = GLVertexLayout{};
+    if (!decl) return false;
+    int offset = 0;
+    bool stream0 = false;
+    for (int guard = 0; guard < 4096; ++guard) {
+        const DWORD t = *decl++;
+        if (t == D3DVSD_END()) {
+            l.stride = static_cast<UINT>(offset);
+            return stream0 && l.position >= 0;
+        }
+        switch (t >> D3DVSD_TOKENTYPESHIFT) {
+        case D3DVSD_TOKEN_NOP: break;
+        case D3DVSD_TOKEN_STREAM:
+            if ((t & 0xF) != 0 || stream0) return false;   // one stream only
+            stream0 = true;
+            break;
+        case D3DVSD_TOKEN_STREAMDATA: {
+            if (!stream0) return false;
+            if (t & 0x10000000u) {   // skip count dwords
+                offset += 4 * static_cast<int>((t >> 16) & 0xF);
+                break;
+            }
+            const DWORD type = (t >> D3DVSD_DATATYPESHIFT) & 0xF;
+            const DWORD reg = t & 0x1F;
+            int size = 0;
+            switch (type) {
+            case D3DVSDT_FLOAT1: size = 1; break;
+            case D3DVSDT_FLOAT2: size = 2; break;
+            case D3DVSDT_FLOAT3: size = 3; break;
+            case D3DVSDT_FLOAT4: size = 4; break;
+            case D3DVSDT_D3DCOLOR: size = -1; break;
+            default: return false;
+            }
+            const bool color = size < 0;
+            // Registers follow Direct3D's fixed-function mapping.
+            if (reg == 0 && !color) { l.position = offset; l.positionSize = size; }
+            else if (reg == 3 && size == 3) l.normal = offset;
+            else if (reg == 5 && color) l.diffuse = offset;
+            else if (reg == 6 && color) l.specular = offset;
+            else if (reg >= 7 && reg < 15 && !color) { l.tex[reg - 7] = offset; l.texSize[reg - 7] = size; }
+            else if (reg != 1 && reg != 2 && reg != 4) return false;
+            offset += color ? 4 : 4 * size;
+            break;
+        }
+        case D3DVSD_TOKEN_CONSTMEM: decl += 4 * ((t >> 25) & 0xF); break;
+        default: return false;
+        }
+    }
+    return false;
+}
+
+} // namespace rdv
