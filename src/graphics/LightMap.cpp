@@ -2,6 +2,7 @@
 
 #include "core/Engine.h"
 #include "core/Error.h"
+#include "graphics/Core.h"
 #include "packages/Package.h"
 #include "platform/FileSearch.h"
 
@@ -87,6 +88,11 @@ void gfxLightMap::ApplyLightMap(IDirect3DDevice8& device, float x, float y, floa
     }
     last_ = p;
     applied_ = true;
+}
+
+void gfxLightMap::ApplyLightMap(Engine& engine, float x, float y, float z) {
+    if (!engine.gfx || !engine.gfx->Device()) return;
+    ApplyLightMap(*engine.gfx->Device(), x, y, z);
 }
 
 void gfxLightMap::LoadLight(int32_t index) {

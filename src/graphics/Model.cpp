@@ -36,48 +36,6 @@ private:
     Engine& engine_;
 };
 
-D3DXMATRIX Multiply(const D3DXMATRIX& a, const D3DXMATRIX& b) {
-    D3DXMATRIX r;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            float s = 0;
-            for (int k = 0; k < 4; ++k) s += a.m[i][k] * b.m[k][j];
-            r.m[i][j] = s;
-        }
-    return r;
-}
-
-D3DXMATRIX Identity() {
-    D3DXMATRIX m;
-    for (int i = 0; i < 4; ++i) m.m[i][i] = 1;
-    return m;
-}
-
-// Yaw about y, pitch about x, roll about z, composed roll x pitch x yaw as
-// D3DX does.
-D3DXMATRIX YawPitchRoll(float yaw, float pitch, float roll) {
-    D3DXMATRIX rz = Identity(), rx = Identity(), ry = Identity();
-    float cr = std::cos(roll), sr = std::sin(roll);
-    rz.m[0][0] = cr; rz.m[0][1] = sr; rz.m[1][0] = -sr; rz.m[1][1] = cr;
-    float cp = std::cos(pitch), sp = std::sin(pitch);
-    rx.m[1][1] = cp; rx.m[1][2] = sp; rx.m[2][1] = -sp; rx.m[2][2] = cp;
-    float cy = std::cos(yaw), sy = std::sin(yaw);
-    ry.m[0][0] = cy; ry.m[0][2] = -sy; ry.m[2][0] = sy; ry.m[2][2] = cy;
-    return Multiply(Multiply(rz, rx), ry);
-}
-
-D3DXMATRIX Scaling(float sx, float sy, float sz) {
-    D3DXMATRIX m;
-    m.m[0][0] = sx; m.m[1][1] = sy; m.m[2][2] = sz; m.m[3][3] = 1;
-    return m;
-}
-
-D3DXMATRIX Translation(float x, float y, float z) {
-    D3DXMATRIX m = Identity();
-    m.m[3][0] = x; m.m[3][1] = y; m.m[3][2] = z;
-    return m;
-}
-
 void SetAlpha(IDirect3DDevice8& dev, bool on) { dev.SetRenderState(D3DRS_ALPHABLENDENABLE, on ? 1 : 0); }
 void SetInvAlpha(IDirect3DDevice8& dev, bool on) {
     dev.SetRenderState(D3DRS_BLENDOP, on ? D3DBLENDOP_REVSUBTRACT : D3DBLENDOP_ADD);
@@ -94,8 +52,6 @@ void UseEngineFormat(Engine& engine, IDirect3DDevice8& dev) {
     dev.SetVertexShader(kMeshFVF);
     mb::CachedVertexFormat(engine) = kMeshFVF;
 }
-
-const char* const kPi = "3.14159";  // documented constant; see CompositeAnglesFor
 
 } // namespace
 
@@ -176,9 +132,14 @@ void gfxModel::CreateVertexBuffer(Engine& engine) {
 
 D3DXMATRIX ModelWorldMatrix(int mode, float x, float y, float z, float yaw, float pitch, float roll, float sx,
                             float sy, float sz) {
-    D3DXMATRIX r = YawPitchRoll(yaw, pitch, roll), s = Scaling(sx, sy, sz), t = Translation(x, y, z);
-    if (mode == kModeSimple) return Multiply(Multiply(s, r), t);
-    return Multiply(Multiply(r, s), t);
+    D3DXMATRIX r, s, t, first, world;
+    D3DXMatrixRotationYawPitchRoll(&r, yaw, pitch, roll);
+    D3DXMatrixScaling(&s, sx, sy, sz);
+    D3DXMatrixTranslation(&t, x, y, z);
+    if (mode == kModeSimple) D3DXMatrixMultiply(&first, &s, &r);
+    else D3DXMatrixMultiply(&first, &r, &s);
+    D3DXMatrixMultiply(&world, &first, &t);
+    return world;
 }
 
 void gfxModel::SetOptions(Engine& engine) {
@@ -206,9 +167,10 @@ void gfxModel::SetOptions(Engine& engine) {
 }
 
 CompositeAngles CompositeAnglesFor(float phase) {
-    (void)kPi;
     const double p = phase;
     CompositeAngles a{};
+    // pi is the engine's 3.14159; the factors are pi/8, pi/4, pi/2, 3pi/2,
+    // 3pi/5, pi/10, pi/5, 8pi/5, pi/16 and pi/32 written out.
     a.a[0] = 0;
     a.a[1] = static_cast<float>(std::sin(p) * 0.39269875);
     a.a[2] = static_cast<float>(std::sin(p + 1.570795) * 0.7853975 - 0.39269875);
