@@ -23,7 +23,6 @@ struct engPackage::OpenFile {
     bool dirty = false;
     fs::path target;  // write handles: the file that is replaced on close
 
-    uint8_t Next() { return pos < data.size() ? data[pos++] : (pos++, 0); }
 };
 
 namespace {
@@ -52,6 +51,20 @@ bool ReadWholeFile(const fs::path& path, std::vector<uint8_t>& out) {
     out.resize(static_cast<size_t>(size));
     if (size > 0 && !in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(size))) return false;
     return true;
+}
+
+// A reference names a file inside its data folder: it may reach into a
+// sub-folder, never out of the program folder.
+bool SafeReference(const std::string& reference) {
+    if (reference.empty() || reference[0] == '/' || reference[0] == '\\') return false;
+    size_t start = 0;
+    while (start <= reference.size()) {
+        size_t end = reference.find_first_of("/\\", start);
+        if (end == std::string::npos) end = reference.size();
+        if (reference.compare(start, end - start, "..") == 0) return false;
+        start = end + 1;
+    }
+    return reference.find('\0') == std::string::npos;
 }
 
 // The folder `folder` below the program folder; a reference may carry a
@@ -142,6 +155,7 @@ int32_t engPackage::OpenPackage(const std::string& referenceIn, const std::strin
 
     const size_t sep = ArchiveSeparator(reference);
     if (sep == std::string::npos) {
+        if (!SafeReference(reference)) return fail();
         fs::path dir;
         std::string stem;
         SplitReference(engine_.programFolder, folder, reference, dir, stem);
@@ -156,6 +170,7 @@ int32_t engPackage::OpenPackage(const std::string& referenceIn, const std::strin
 
     const std::string pkg = reference.substr(0, sep);
     const std::string entry = reference.substr(sep + 1);
+    if (!SafeReference(pkg)) return fail();
     const std::string pakName = pkg + ".pak";
     fs::path pakPath;
     auto lookIn = [&](const std::string& f) {
@@ -178,24 +193,34 @@ int32_t engPackage::OpenPackage(const std::string& referenceIn, const std::strin
         if (!found) return fail();
     }
 
-    std::vector<uint8_t> archive;
-    if (!ReadWholeFile(pakPath, archive)) return fail();
+    // Only the directory and the wanted entry are read, so opening one model
+    // of a large archive does not read the whole archive.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> pak(std::fopen(pakPath.string().c_str(), "rb"), &std::fclose);
+    if (!pak) return fail();
+    std::error_code ec;
+    const auto fileSize = fs::file_size(pakPath, ec);
+    if (ec) return fail();
+    const int64_t size = static_cast<int64_t>(fileSize);
     if (wantType) type = "pak";
 
-    // Walk the archive through a bounded reader: anything past the end reads
-    // as zeros, so a directory with no terminator ends in an empty name.
-    OpenFile reader;
-    reader.data = std::move(archive);
-    auto readLong = [&reader]() {
+    // Bounded reads: past the end every byte is 0, so a directory with no
+    // terminator runs into empty names instead of wild data.
+    int64_t pos = 0;
+    auto next = [&]() -> uint8_t {
+        if (pos >= size) return ++pos, 0;
+        ++pos;
+        int c = std::fgetc(pak.get());
+        return c == EOF ? 0 : static_cast<uint8_t>(c);
+    };
+    auto readLong = [&]() {
         uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(reader.Next()) << (8 * i);
+        for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(next()) << (8 * i);
         return static_cast<int32_t>(v);
     };
-    auto readLine = [&reader]() {
+    auto readLine = [&]() {
         std::string line;
-        while (true) {
-            if (reader.pos >= reader.data.size()) break;
-            uint8_t c = reader.Next();
+        while (pos < size) {
+            uint8_t c = next();
             if (c == 10 || c == 0) break;
             if (c >= 14) line += static_cast<char>(c);
         }
@@ -204,10 +229,9 @@ int32_t engPackage::OpenPackage(const std::string& referenceIn, const std::strin
     if (readLong() != kPakMagic) return fail();
     if (readLong() != kPakVersion) return fail();
 
-    const size_t size = reader.data.size();
     while (true) {
         // A directory that runs into the end of the file never ends properly.
-        if (reader.pos >= size) return fail();
+        if (pos >= size) return fail();
         std::string name = readLine();
         // The empty name ends the directory; it never names an entry.
         if (name.empty()) return fail();
@@ -217,13 +241,16 @@ int32_t engPackage::OpenPackage(const std::string& referenceIn, const std::strin
         readLong();
     }
     std::string entryType = readLine();
-    if (reader.pos + 8 > size) return fail();
+    if (pos + 8 > size) return fail();
     const int64_t offset = readLong();
     const int64_t length = readLong();
-    if (offset < 0 || length < 0 || offset + length > static_cast<int64_t>(size)) return fail();
+    if (offset < 0 || length < 0 || offset + length > size) return fail();
 
     auto file = std::make_unique<OpenFile>();
-    file->data.assign(reader.data.begin() + offset, reader.data.begin() + offset + length);
+    file->data.resize(static_cast<size_t>(length));
+    if (length > 0 && (std::fseek(pak.get(), static_cast<long>(offset), SEEK_SET) != 0 ||
+                       std::fread(file->data.data(), 1, file->data.size(), pak.get()) != file->data.size()))
+        return fail();
     if (wantType) type = entryType;
     return Allocate(std::move(file));
 }
@@ -233,7 +260,7 @@ int32_t engPackage::OpenPackageForWrite(const std::string& nameIn, const std::st
     const std::string name = ResolveTextReference(nameIn);
     BeginSaveStep(name);
     const int16_t depthBefore = static_cast<int16_t>(depth_ - 1);
-    if (ArchiveSeparator(name) != std::string::npos) {
+    if (ArchiveSeparator(name) != std::string::npos || !SafeReference(name)) {
         depth_ = depthBefore;
         return 0;
     }

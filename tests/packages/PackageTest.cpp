@@ -73,6 +73,23 @@ TEST_F(PackageTest, MissingPlainFileFailsAndLeavesTheDepth) {
     EXPECT_EQ(lines[0].message, "Loading: nothing");
 }
 
+TEST_F(PackageTest, ReferencesStayInsideTheirDataFolder) {
+    folder.Write("maps/sub/deep.tcs", "deep\n");
+    folder.Write("secret.txt", "no");
+    folder.Write("secret.pak", "no");
+    std::string type = "none";
+    int32_t h = pk().OpenPackage("Sub/deep", "maps", type);
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(pk().ReadPackageLine(h), "deep");
+    pk().ClosePackage(h);
+    for (const char* ref : {"../secret", "sub/../../secret", "/etc/passwd", "../secret#a"})
+        EXPECT_EQ(pk().OpenPackage(ref, "maps", type), 0) << ref;
+    type = "txt";
+    EXPECT_EQ(pk().OpenPackageForWrite("../secret", "maps", type, true, true), 0);
+    EXPECT_EQ(folder.Read("secret.txt"), "no");
+    EXPECT_EQ(pk().Depth(), 0);
+}
+
 TEST_F(PackageTest, ArchiveEntryIsPositionedAndTyped) {
     folder.Write("maps/maps.pak", MakePak({{"level1", "tcs", Bytes("one\r\n")}, {"level2", "tcs", Bytes("two\r\n")},
                                            {"langfiles", "dat", Bytes("x")}}));

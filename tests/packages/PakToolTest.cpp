@@ -45,7 +45,7 @@ TEST(PakFile, DirectoryReaderChecksEveryBound) {
 }
 
 #ifdef RDV_PAK_TOOL
-int Run(const std::string& command, std::string* output = nullptr) {
+int RunCommand(const std::string& command, std::string* output = nullptr) {
     std::FILE* p = ::popen(command.c_str(), "r");
     if (!p) return -1;
     char buf[512];
@@ -61,10 +61,10 @@ TEST(PakTool, CreateListAndOpenThroughTheEngine) {
     pe.folder.Write("src/theme.x", "xof 0302txt");
     const std::string src = (pe.folder.Root() / "src").string();
     const std::string pak = (pe.folder.Root() / "maps/maps.pak").string();
-    ASSERT_EQ(Run(std::string(RDV_PAK_TOOL) + " create " + pak + " " + src + "/level1.tcs " + src + "/theme.x"), 0);
+    ASSERT_EQ(RunCommand(std::string(RDV_PAK_TOOL) + " create " + pak + " " + src + "/level1.tcs " + src + "/theme.x"), 0);
 
     std::string listing;
-    ASSERT_EQ(Run(std::string(RDV_PAK_TOOL) + " list " + pak, &listing), 0);
+    ASSERT_EQ(RunCommand(std::string(RDV_PAK_TOOL) + " list " + pak, &listing), 0);
     EXPECT_NE(listing.find("level1\ttcs\t"), std::string::npos) << listing;
     EXPECT_NE(listing.find("theme\tx\t"), std::string::npos) << listing;
 
@@ -78,11 +78,11 @@ TEST(PakTool, CreateListAndOpenThroughTheEngine) {
     pe.pk().ClosePackage(h);
 
     // Bad input: a missing file or a corrupt archive fails without output files.
-    EXPECT_NE(Run(std::string(RDV_PAK_TOOL) + " create " + src + "/out.pak " + src + "/missing.tcs 2>/dev/null"), 0);
+    EXPECT_NE(RunCommand(std::string(RDV_PAK_TOOL) + " create " + src + "/out.pak " + src + "/missing.tcs 2>/dev/null"), 0);
     EXPECT_FALSE(std::filesystem::exists(src + "/out.pak"));
     pe.folder.Write("src/bad.pak", "DFPM");
-    EXPECT_NE(Run(std::string(RDV_PAK_TOOL) + " list " + src + "/bad.pak 2>/dev/null"), 0);
-    EXPECT_NE(Run(std::string(RDV_PAK_TOOL) + " 2>/dev/null"), 0);
+    EXPECT_NE(RunCommand(std::string(RDV_PAK_TOOL) + " list " + src + "/bad.pak 2>/dev/null"), 0);
+    EXPECT_NE(RunCommand(std::string(RDV_PAK_TOOL) + " 2>/dev/null"), 0);
 }
 #endif
 
