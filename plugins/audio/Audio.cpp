@@ -72,6 +72,8 @@ AUDIO_EXPORT SOUNDINFO* loadmusic(const char* path, int type) {
     if (!module) return nullptr;
     // Music plays behind the game until something else is asked for.
     openmpt_module_set_repeat_count(module, -1);
+    // No dither: the same module renders the same samples on every run.
+    openmpt_module_ctl_set_integer(module, "dither", 0);
 
     auto* info = new (std::nothrow) SOUNDINFO;
     if (!info) {

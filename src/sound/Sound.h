@@ -62,6 +62,7 @@ public:
     struct MusicEntry {
         std::string name;            // lower case, as looked up
         SOUNDINFO* handle = nullptr;
+        int type = 0;                // module type handed to loadmusic (3 MOD ... 6 IT)
     };
 
     // Change-over from the current music to the next one.

@@ -289,7 +289,7 @@ int32_t LoadMusic(Engine& engine, const std::string& name) {
         RaiseError(ErrFormat, "System->LoadMusic->Audio.LoadMusicFile", "The requested file could not be loaded");
     // Only a loaded music enters the table, so a failed name is never
     // cached with nothing behind it.
-    s.musicTable.push_back({key, handle});
+    s.musicTable.push_back({key, handle, type});
     return s.MusicCount();
 }
 

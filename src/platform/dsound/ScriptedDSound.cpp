@@ -77,6 +77,7 @@ std::vector<std::shared_ptr<ScriptedSoundBuffer>> ScriptedDirectSound8::Rings() 
 }
 
 uint32_t ScriptedDirectSound8::CooperativeLevel() const { return core_->cooperativeLevel; }
+void ScriptedDirectSound8::Render(float* out, uint32_t frames, uint32_t rate) { core_->Mix(out, frames, rate); }
 void ScriptedDirectSound8::SetOpenResult(HRESULT hr) { core_->openResult = hr; }
 uint32_t ScriptedDirectSound8::RequestedRate() const { return core_->requestedRate; }
 

@@ -64,6 +64,9 @@ public:
     // Rings made so far (kept weakly: a released ring drops out).
     std::vector<std::shared_ptr<ScriptedSoundBuffer>> Rings() const;
     uint32_t CooperativeLevel() const;
+    // What the rings would play: mixes `frames` stereo frames at `rate`
+    // into `out` (adding, 1.0 = full scale) and moves their mix position on.
+    void Render(float* out, uint32_t frames, uint32_t rate);
 
 private:
     class Core;
