@@ -259,6 +259,8 @@ TEST_F(PackageTest, NestedLoadsLogTheirDepth) {
     std::string type = "none";
     int32_t level = pk().OpenPackage("level", "maps", type);
     int32_t model = pk().OpenPackage("ball", "models", type);
+    EXPECT_EQ(level, 1);  // the lowest free file numbers
+    EXPECT_EQ(model, 2);
     pk().BeginLoadStep("texture.png");
     EXPECT_EQ(pk().Depth(), 3);
     pk().EndLoadStep();
@@ -276,17 +278,6 @@ TEST_F(PackageTest, NestedLoadsLogTheirDepth) {
     pk().ClosePackage(0);
     pk().EndLoadStep();
     EXPECT_EQ(pk().Depth(), 0);
-}
-
-TEST_F(PackageTest, HandlesAreTheLowestFreeNumbers) {
-    folder.Write("data/a.dat", "a");
-    std::string type = "none";
-    int32_t h1 = pk().OpenPackage("a", "data", type);
-    int32_t h2 = pk().OpenPackage("a", "data", type);
-    EXPECT_EQ(h1, 1);
-    EXPECT_EQ(h2, 2);
-    pk().ClosePackage(h1);
-    EXPECT_EQ(pk().OpenPackage("a", "data", type), 1);
 }
 
 TEST_F(PackageTest, TextReferencesResolveThroughTheLanguageStrings) {
@@ -357,6 +348,15 @@ TEST_F(PackageTest, WriteRefusesConflictsArchivesAndAbandonedSaves) {
     EXPECT_EQ(pk().OpenPackageForWrite("maps#level1", "maps", type, true, true), 0);
     EXPECT_EQ(pk().Depth(), 0);
 
+    // A save while a load is open nests as a cascade.
+    std::string none = "none";
+    int32_t r = pk().OpenPackage("level1", "maps", none);
+    int32_t w = pk().OpenPackageForWrite("light", "maps", type, true, true);
+    EXPECT_EQ(lines.back().message, "  Cascade to: light");
+    pk().ClosePackage(w);
+    pk().ClosePackage(r);
+    EXPECT_EQ(pk().Depth(), 0);
+
     // A save that never completes (the module goes away first) changes nothing.
     folder.Write("maps/level2.tcs", "good");
     {
@@ -368,18 +368,6 @@ TEST_F(PackageTest, WriteRefusesConflictsArchivesAndAbandonedSaves) {
         pkg.WritePackageLine(h, "half");
     }
     EXPECT_EQ(folder.Read("maps/level2.tcs"), "good");
-}
-
-TEST_F(PackageTest, NestedSaveLogsCascade) {
-    folder.Write("maps/level.tcs", "x");
-    std::string type = "none";
-    int32_t r = pk().OpenPackage("level", "maps", type);
-    type = "tci";
-    int32_t w = pk().OpenPackageForWrite("light", "maps", type, true, true);
-    EXPECT_EQ(lines.back().message, "  Cascade to: light");
-    pk().ClosePackage(w);
-    pk().ClosePackage(r);
-    EXPECT_EQ(pk().Depth(), 0);
 }
 
 } // namespace
