@@ -1,0 +1,45 @@
+#include "core/HostForms.h"
+
+#include "core/Engine.h"
+
+namespace rdv {
+
+void HostFormUnload(Engine& engine, HostForm form, bool& cancel) {
+    if (form == HostForm::Full) {
+        engine.running = false;
+        return;
+    }
+    if (engine.running) {
+        cancel = true;
+        engine.running = false;
+    }
+}
+
+void ShowHostWindow(Engine& engine, HostForm form) {
+    engine.hostWindow = form;
+    engine.hostWindowHandle = nullptr;
+    IHost* host = engine.platform.host.get();
+    if (!host) return;
+    host->SetUnloadHandler([&engine](HostForm f, bool& cancel) { HostFormUnload(engine, f, cancel); });
+    engine.hostWindowHandle = host->Show(form, engine.settings.width, engine.settings.height);
+}
+
+void DispLoadHostWindow(Engine& engine) {
+    if (!engine.hostWindow || !engine.platform.host) return;
+    engine.platform.host->DispLoad(*engine.hostWindow);
+}
+
+void UnloadHostForms(Engine& engine) {
+    if (IHost* host = engine.platform.host.get()) {
+        host->Unload(HostForm::Full);
+        host->Unload(HostForm::Windowed);
+    }
+    engine.hostWindow.reset();
+    engine.hostWindowHandle = nullptr;
+}
+
+void DoEvents(Engine& engine) {
+    if (engine.platform.host) engine.platform.host->DoEvents();
+}
+
+} // namespace rdv

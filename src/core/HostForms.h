@@ -1,0 +1,29 @@
+#pragma once
+// The engine's side of the two host forms: which one LoadSettings shows,
+// what their Form_Unload does, and the pending-message pump.
+#include "platform/Host.h"
+
+namespace rdv {
+
+class Engine;
+
+// Shows `form` as this pass's host window: engine.hostWindow and
+// engine.hostWindowHandle are set, and the forms' unload behaviours are
+// installed on the host. Without a host (some tests) only the choice is kept.
+void ShowHostWindow(Engine& engine, HostForm form);
+
+// Form_Unload of frmHostFull and frmHostWnd. The full-screen form always
+// goes and stops the main loop; the windowed one, while the loop runs,
+// stays and only stops the loop (Main unloads it after the shutdown).
+void HostFormUnload(Engine& engine, HostForm form, bool& cancel);
+
+// Calls DispLoad of the chosen host window; none chosen: nothing.
+void DispLoadHostWindow(Engine& engine);
+
+// Unloads frmHostFull, then frmHostWnd, and forgets the host window.
+void UnloadHostForms(Engine& engine);
+
+// Lets pending window messages run (close requests reach HostFormUnload).
+void DoEvents(Engine& engine);
+
+} // namespace rdv
