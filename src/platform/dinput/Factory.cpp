@@ -34,9 +34,7 @@ public:
 
     // The window whose focus gates the devices; null = any window of ours.
     void SetWindow(SDL_Window* window) {
-        if (window_ == window && windowKnown_) return;
-        window_ = window;
-        windowKnown_ = true;
+        // Always re-read: after a reboot a new window may reuse the old address.
         windowId_ = window ? SDL_GetWindowID(window) : 0;
         if (window)
             focused_ = (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) != 0;
@@ -63,8 +61,6 @@ private:
     void FocusLost();
 
     bool ok_ = false;
-    bool windowKnown_ = false;
-    SDL_Window* window_ = nullptr;
     uint32_t windowId_ = 0;
     bool focused_ = false;
     bool relative_ = false;
