@@ -37,7 +37,7 @@ public:
         want.channels = 2;
         // About 23 ms a callback, whatever the rate.
         Uint16 samples = 256;
-        while (samples < 4096 && samples * 43u < requested.nSamplesPerSec) samples = static_cast<Uint16>(samples * 2);
+        while (samples < 4096 && samples * 86u <= requested.nSamplesPerSec) samples = static_cast<Uint16>(samples * 2);
         want.samples = samples;
         want.callback = &SdlDevice::Callback;
         want.userdata = this;
