@@ -1134,7 +1134,7 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t
     attrib(3, layout->specular, 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, 0, 0, 0);
     for (GLuint t = 0; t < 4; ++t) attrib(4 + t, layout->tex[t], layout->texSize[t], GL_FLOAT, GL_FALSE, 0, 0, 0, 1);
 
-    if (indices) {
+    if (indexType != 0) {
         gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBufferBound && indices_ ? indices_->Data().Name() : 0);
         glDrawElements(mode, count, indexType, indices);
         gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
