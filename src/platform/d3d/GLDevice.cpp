@@ -1087,24 +1087,25 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t
         if (layout->rhw) gl.Uniform1i(program->Uniform(gl, "uLighting"), 0);
     }
     if (pixelShader_ && program != fixedProgram_.get()) {
-        // Constants of a translated pixel shader: c[8] or c0..c7; samplers t0..t3 / s0..s3.
-        const GLint arr = program->Uniform(gl, "c");
-        if (arr >= 0) gl.Uniform4fv(arr, 8, psConstants_.data());
-        static const char* const names[8] = {"c0", "c1", "c2", "c3", "c4", "c5", "c6", "c7"};
-        for (int i = 0; i < 8; ++i) {
-            const GLint loc = program->Uniform(gl, names[i]);
-            if (loc >= 0) gl.Uniform4fv(loc, 1, &psConstants_[4 * i]);
+        // A translated pixel shader reads uPsConst[8], uTex0..uTex7 and the
+        // bump-mapping matrix and luminance of each stage.
+        gl.Uniform4fv(program->Uniform(gl, "uPsConst"), 8, psConstants_.data());
+        float bump[32], lum[16];
+        for (int st = 0; st < 8; ++st) {
+            const auto& t = tss_[st];
+            bump[4 * st] = DWtoF(t[D3DTSS_BUMPENVMAT00]);
+            bump[4 * st + 1] = DWtoF(t[D3DTSS_BUMPENVMAT01]);
+            bump[4 * st + 2] = DWtoF(t[D3DTSS_BUMPENVMAT10]);
+            bump[4 * st + 3] = DWtoF(t[D3DTSS_BUMPENVMAT11]);
+            lum[2 * st] = DWtoF(t[D3DTSS_BUMPENVLSCALE]);
+            lum[2 * st + 1] = DWtoF(t[D3DTSS_BUMPENVLOFFSET]);
         }
-        static const char* const tNames[4] = {"t0", "t1", "t2", "t3"};
-        static const char* const sNames[4] = {"s0", "s1", "s2", "s3"};
-        for (int i = 0; i < 4; ++i) {
-            const GLint t = program->Uniform(gl, tNames[i]);
-            if (t >= 0) gl.Uniform1i(t, i);
-            const GLint s = program->Uniform(gl, sNames[i]);
-            if (s >= 0) gl.Uniform1i(s, i);
-        }
+        gl.Uniform4fv(program->Uniform(gl, "uBumpEnvMat"), 8, bump);
+        gl.Uniform2fv(program->Uniform(gl, "uBumpEnvLum"), 8, lum);
+        static const char* const samplers[4] = {"uTex4", "uTex5", "uTex6", "uTex7"};
+        for (int st = 0; st < 4; ++st) gl.Uniform1i(program->Uniform(gl, samplers[st]), 4 + st);
     }
-    for (DWORD s = 0; s < 4; ++s) {
+    for (DWORD s = 0; s < D3DMAXTEXTURESTAGES; ++s) {
         gl.ActiveTexture(GL_TEXTURE0 + s);
         if (textures_[s]) {
             glBindTexture(GL_TEXTURE_2D, textures_[s]->Name());

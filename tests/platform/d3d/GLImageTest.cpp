@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "GLTestSupport.h"
+#include "platform/shaderasm/ShaderAssembler.h"
 
 namespace rdv::test {
 namespace {
@@ -309,6 +310,44 @@ TEST_F(GLTextureTest, StageOperationsModulateAndSelect) {
             {1, 1, 0.5f, 0, 0, -1, translucent, 1, 0},
             {-1, -1, 0.5f, 0, 0, -1, translucent, 0, 1}});
     EXPECT_RGB_NEAR(Pixel(q, q), 0, ToByte(64 / 255.0), 0, 1);
+}
+
+TEST_F(GLTextureTest, PixelShaderReadsTexturesAndConstantsAndIsFogged) {
+    std::vector<uint32_t> tokens;
+    std::string errors;
+    ASSERT_TRUE(AssembleShader("ps.1.1\ntex t0\nmul r0, t0, c0\n", tokens, errors)) << errors;
+    DWORD ps = 0;
+    ASSERT_EQ(dev_->CreatePixelShader(tokens.data(), &ps), D3D_OK);
+    ASSERT_NE(ps, 0u);
+    IdentityTransforms();
+    dev_->SetRenderState(D3DRS_LIGHTING, 0);
+    dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    dev_->SetTexture(0, Checker());
+    const float c0[4] = {0.5f, 1.0f, 0.25f, 1.0f};
+    ASSERT_EQ(dev_->SetPixelShaderConstant(0, c0, 1), D3D_OK);
+    ASSERT_EQ(dev_->SetPixelShader(ps), D3D_OK);
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    DrawQuad();
+    const UINT q = kSize / 4, q3 = 3 * kSize / 4;
+    EXPECT_RGB_NEAR(Pixel(q, q), 128, 0, 0, 1);        // red x c0
+    EXPECT_RGB_NEAR(Pixel(q3, q3), 128, 255, 64, 1);   // white x c0
+    // Fog applies after the pixel shader, as on Direct3D: depth 0.5 here.
+    dev_->SetRenderState(D3DRS_FOGENABLE, 1);
+    dev_->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_EXP);
+    dev_->SetRenderState(D3DRS_FOGDENSITY, FtoDW(2.0f));
+    dev_->SetRenderState(D3DRS_FOGCOLOR, D3DCOLOR_XRGB(0, 0, 255));
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    DrawQuad();
+    const double f = std::exp(-2.0 * 0.5);
+    EXPECT_RGB_NEAR(Pixel(q, q), ToByte(f * 128 / 255.0), 0, ToByte(1 - f), kTol);
+    // Back to the fixed pipeline.
+    dev_->SetRenderState(D3DRS_FOGENABLE, 0);
+    ASSERT_EQ(dev_->SetPixelShader(0), D3D_OK);
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    DrawQuad();
+    EXPECT_RGB_NEAR(Pixel(q, q), 255, 0, 0, 0);
+    EXPECT_EQ(dev_->DeletePixelShader(ps), D3D_OK);
+    EXPECT_EQ(dev_->SetPixelShader(ps), D3DERR_INVALIDCALL);
 }
 
 TEST_F(GLDeviceTest, DepthTestKeepsTheNearerTriangle) {
