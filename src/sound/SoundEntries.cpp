@@ -109,6 +109,13 @@ void SwitchMusic(sndCore& s, uint32_t write) {
     s.chunkIndex = (ChunkOf(write) + 1) % sndCore::kChunks;
 }
 
+// Music that starts now is written from the quarter after the write
+// cursor, so it is heard within a quarter instead of after a whole ring.
+void StartFillingAfterWriteCursor(sndCore& s) {
+    uint32_t play = 0, write = 0;
+    if (DSSucceeded(s.stream->GetCurrentPosition(&play, &write))) s.chunkIndex = (ChunkOf(write) + 1) % sndCore::kChunks;
+}
+
 void RenderChunk(sndCore& s, int16_t* pcm) {
     const int32_t index = s.currentMusic;
     if (index >= 1 && index <= s.MusicCount() && s.musicTable[index - 1].handle && s.plugin.renderaudio)
@@ -209,6 +216,7 @@ void SoundStart(Engine& engine) {
     if (DSFailed(hr)) return NoDevice(engine, s, "CreateSoundBuffer (stream)", hr);
     s.ready = true;
     s.stream->Play(0, 0, DSBPLAY_LOOPING);
+    StartFillingAfterWriteCursor(s);
 
     s.currentMusic = LoadMusic(engine, "theme");
     s.musicPlaying = true;
@@ -303,6 +311,7 @@ void PlayMusic(Engine& engine, int32_t index, int32_t fadeTime) {
     if (index < 1 || index > s.MusicCount()) return;  // nothing loaded under it
     if (!s.musicPlaying) {
         s.stream->Play(0, 0, DSBPLAY_LOOPING);
+        StartFillingAfterWriteCursor(s);
         s.musicPlaying = true;
         s.currentMusic = index;
         s.change = sndCore::Change::None;

@@ -127,6 +127,20 @@ TEST_F(SoundTest, StartUpOpensTheDeviceAndPlaysTheme) {
     EXPECT_EQ(Sound().musicTable[0].type, AUDIO_TYPE_XM);
     EXPECT_TRUE(Logged("Loading: theme", 0));
     EXPECT_EQ(CountLinesStartingWith("WARNING"), 0);
+
+    // The first update fills the three quarters the cursors are not in.
+    SoundUpdate(engine);
+    ASSERT_EQ(ring->written.size(), 3u);
+    EXPECT_EQ(ring->written[0].offset, kChunk);
+    EXPECT_EQ(ring->written[2].offset, 3 * kChunk);
+}
+
+TEST_F(SoundTest, DamagedFrequencySettingAsksForTheUsualRate) {
+    engine.settings.frequency = 0;
+    SoundStart(engine);
+    EXPECT_EQ(device->RequestedRate(), 44100u);
+    EXPECT_TRUE(Logged("WARNING: requested 0Hz, but acquired 44100Hz", 4));
+    EXPECT_TRUE(Sound().ready);
 }
 
 TEST_F(SoundTest, WithSoundOffNothingIsLoadedAndNoPluginIsNeeded) {
@@ -199,13 +213,13 @@ TEST_F(SoundTest, RateTheDeviceRefusesIsLoggedAndRenderedAtTheGrantedRate) {
     // The ring plays at the rate the music is rendered at.
     EXPECT_EQ(Ring()->Format().nSamplesPerSec, 22050u);
 
-    // The first quarter is filled once the play cursor has moved past it.
-    Ring()->SetCursors(kChunk + 8, kChunk + 12);
+    // The music starts in the quarter after the write cursor.
+    Ring()->SetCursors(8, 12);
     SoundUpdate(engine);
     const auto file = (program.path() / "music" / "theme.xm").string();
-    EXPECT_EQ(ChunkData(0), FreshRender(file, sndCore::kChunkFrames));
+    EXPECT_EQ(ChunkData(1), FreshRender(file, sndCore::kChunkFrames));
     Sound().plugin.setfrequency(44100);
-    EXPECT_NE(ChunkData(0), FreshRender(file, sndCore::kChunkFrames));
+    EXPECT_NE(ChunkData(1), FreshRender(file, sndCore::kChunkFrames));
     Sound().plugin.setfrequency(22050);
 }
 
