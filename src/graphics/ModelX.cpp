@@ -43,7 +43,7 @@ void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& h
     // as the device expects them; frames are baked into the vertices.
     const aiScene* scene = importer.ReadFile(
         path.string(), aiProcess_Triangulate | aiProcess_PreTransformVertices | aiProcess_ConvertToLeftHanded |
-                           aiProcess_GenNormals | aiProcess_SortByPType);
+                           aiProcess_SortByPType);
     if (!scene || !scene->mRootNode || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE))
         RaiseError(ErrFileAccess, "LoadObject", "Error loading Mesh");
 
@@ -53,10 +53,14 @@ void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& h
     model.renderMode = kModeX;
     model.textureIndex = 0;
     model.lightMapped = true;
+    // The mesh's colours are its materials'; its vertices carry none.
+    model.ambientDiffuseSource = D3DMCS_MATERIAL;
+    model.emissiveSource = D3DMCS_MATERIAL;
     model.material = MeshMaterial{};
     model.material.Diffuse = {1, 1, 1, 1};
     model.material.Ambient = {1, 1, 1, 1};
 
+    bool missingNormals = false;
     for (unsigned mi = 0; mi < scene->mNumMaterials; ++mi) {
         const aiMaterial* m = scene->mMaterials[mi];
         MeshMaterial mat{};
@@ -93,6 +97,7 @@ void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& h
                     v.x = mesh->mVertices[i].x;
                     v.y = mesh->mVertices[i].y;
                     v.z = mesh->mVertices[i].z;
+                    missingNormals = missingNormals || !mesh->mNormals;
                     if (mesh->mNormals) {
                         v.nx = mesh->mNormals[i].x;
                         v.ny = mesh->mNormals[i].y;
@@ -114,6 +119,9 @@ void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& h
         subset.count = (static_cast<int32_t>(model.vertices.size()) - subset.start) / 3;
         model.sequences.push_back(subset);
     }
+    // Meshes without normals get face normals, worked out on the file's own
+    // winding (front faces clockwise, as the device culls).
+    if (missingNormals) CalcNormals(model);
 }
 
 } // namespace rdv

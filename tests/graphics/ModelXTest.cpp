@@ -1,0 +1,104 @@
+// ".x" meshes through Assimp: the text and the binary form of the same
+// two-material quad made by the content generator.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "core/Error.h"
+#include "graphics/ModelX.h"
+
+using namespace rdv;
+
+namespace {
+
+class XHost : public ModelHost {
+public:
+    int32_t LoadTexture(const std::string& n) override {
+        textures.push_back(n);
+        return static_cast<int32_t>(textures.size());
+    }
+    int32_t GetShader(const std::string&) override { return 0; }
+    int32_t GetModel(const std::string&) override { return 0; }
+    std::pair<int, int> TextureSize(int32_t) override { return {1, 1}; }
+    bool HasBlendOp() override { return true; }
+    void Log(const std::string&, int) override {}
+    std::vector<std::string> textures;
+};
+
+std::filesystem::path Models() { return std::filesystem::path(RDV_GAME_DIR) / "models"; }
+
+void ExpectTestQuad(const ModelData& m, const XHost& host) {
+    EXPECT_EQ(m.renderMode, kModeX);
+    ASSERT_EQ(m.sequences.size(), 2u);
+    ASSERT_EQ(m.xMaterials.size(), 2u);
+    // One subset per material, each one triangle.
+    EXPECT_EQ(m.sequences[0].count, 1);
+    EXPECT_EQ(m.sequences[1].count, 1);
+    EXPECT_EQ(m.sequences[0].material, 0);
+    EXPECT_EQ(m.sequences[1].material, 1);
+    // The material colours, ambient = diffuse.
+    EXPECT_FLOAT_EQ(m.xMaterials[0].Diffuse.r, 1.0f);
+    EXPECT_FLOAT_EQ(m.xMaterials[0].Diffuse.g, 0.0f);
+    EXPECT_FLOAT_EQ(m.xMaterials[0].Ambient.r, 1.0f);
+    EXPECT_FLOAT_EQ(m.xMaterials[0].Ambient.g, 0.0f);
+    EXPECT_FLOAT_EQ(m.xMaterials[1].Ambient.b, 1.0f);
+    // No texture file: "none"; a file name loads by its stem.
+    ASSERT_EQ(host.textures.size(), 2u);
+    EXPECT_EQ(host.textures[0], "none");
+    EXPECT_EQ(host.textures[1], "test_checker");
+    // The first triangle is (0,1,1) (0,-1,1) (0,-1,-1) in the file's own
+    // left-handed coordinates and order, facing +x.
+    ASSERT_EQ(m.vertices.size(), 6u);
+    const auto& a = m.vertices[0];
+    const auto& b = m.vertices[1];
+    const auto& c = m.vertices[2];
+    EXPECT_FLOAT_EQ(a.y, 1.0f);
+    EXPECT_FLOAT_EQ(a.z, 1.0f);
+    EXPECT_FLOAT_EQ(b.y, -1.0f);
+    EXPECT_FLOAT_EQ(b.z, 1.0f);
+    EXPECT_FLOAT_EQ(c.y, -1.0f);
+    EXPECT_FLOAT_EQ(c.z, -1.0f);
+    EXPECT_NEAR(a.nx, 1.0f, 1e-5);
+    // Texture coordinates as written (v down).
+    EXPECT_FLOAT_EQ(b.u, 1.0f);
+    EXPECT_FLOAT_EQ(b.v, 0.0f);
+    EXPECT_FLOAT_EQ(c.v, 1.0f);
+}
+
+} // namespace
+
+TEST(XMesh, TextFile) {
+    XHost host;
+    ModelData m;
+    LoadXMesh(m, Models() / "test_mesh.x", host);
+    ExpectTestQuad(m, host);
+}
+
+TEST(XMesh, BinaryFile) {
+    XHost host;
+    ModelData m;
+    LoadXMesh(m, Models() / "test_meshbin.x", host);
+    ExpectTestQuad(m, host);
+}
+
+TEST(XMesh, MissingOrBrokenFileIsLoadObjectError) {
+    XHost host;
+    ModelData m;
+    try {
+        LoadXMesh(m, Models() / "no_such_mesh.x", host);
+        FAIL() << "no error";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.number, ErrFileAccess);
+        EXPECT_EQ(e.source, "LoadObject");
+        EXPECT_EQ(e.description, "Error loading Mesh");
+    }
+    auto broken = std::filesystem::temp_directory_path() / "rdv_broken_mesh.x";
+    {
+        FILE* f = std::fopen(broken.c_str(), "wb");
+        std::fputs("xof 0302txt 0032\nMesh { 3; 0;0;0;, 1;", f);
+        std::fclose(f);
+    }
+    EXPECT_THROW(LoadXMesh(m, broken, host), EngineError);
+    std::filesystem::remove(broken);
+}
