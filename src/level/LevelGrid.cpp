@@ -11,6 +11,11 @@ namespace {
 const char* const kAssignSource = "Engine->LoadLevel->ReadLevelFile->AssignProperty";
 
 int Sign(float v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
+
+// Along a face's plane both the cell and its neighbour in the direction
+// must lie in the world: for the six axis directions that is the cell
+// alone, and a direction off the axes cannot reach a face of another cell.
+bool InRange(int64_t v, int32_t size) { return v >= 0 && v < size; }
 } // namespace
 
 const std::array<const char*, 27> kTileSectionNames = {
@@ -95,7 +100,9 @@ int32_t engLevel::GetMapObject(int32_t x, int32_t y, int32_t z, int32_t dx, int3
     const int64_t X = x, Y = y, Z = z;
     if (dz != 0) {
         const int64_t k = dz == -1 ? Z : Z + 1;
-        if (X + dx < 0 || X + dx >= sizeX_ || Y + dy < 0 || Y + dy >= sizeY_ || k < 0 || k > sizeZ_) return 0;
+        if (!InRange(X, sizeX_) || !InRange(Y, sizeY_) || !InRange(X + dx, sizeX_) || !InRange(Y + dy, sizeY_) ||
+            k < 0 || k > sizeZ_)
+            return 0;
         orientation = kFaceZ;
         index = k * layerXY_ + Y * sizeX_ + X;
     } else if (dx == 0) {
@@ -106,12 +113,10 @@ int32_t engLevel::GetMapObject(int32_t x, int32_t y, int32_t z, int32_t dx, int3
         index = k * layerXZ_ + Z * sizeX_ + X;
     } else {
         const int64_t k = dx == -1 ? X : X + 1;
-        if (Y + dy < 0 || Y + dy >= sizeY_ || Z < 0 || Z >= sizeZ_ || k < 0 || k > sizeX_) return 0;
+        if (!InRange(Y, sizeY_) || !InRange(Y + dy, sizeY_) || !InRange(Z, sizeZ_) || k < 0 || k > sizeX_) return 0;
         orientation = kFaceX;
         index = k * layerYZ_ + Z * sizeY_ + Y;
     }
-    // A direction off the axes passes the checks above with a cell that is
-    // itself outside; such an index may leave the array.
     const auto& faces = faces_[orientation];
     if (index < 0 || index >= static_cast<int64_t>(faces.size()) - 1) return 0;
     return faces[static_cast<size_t>(index)];
@@ -123,7 +128,9 @@ void engLevel::SetMapObject(int32_t x, int32_t y, int32_t z, int32_t dx, int32_t
     const int64_t X = x, Y = y, Z = z;
     if (dz != 0) {
         const int64_t k = dz == -1 ? Z : Z + 1;
-        if (X + dx < 0 || X + dx >= sizeX_ || Y + dy < 0 || Y + dy >= sizeY_ || k < 0 || k > sizeZ_) return;
+        if (!InRange(X, sizeX_) || !InRange(Y, sizeY_) || !InRange(X + dx, sizeX_) || !InRange(Y + dy, sizeY_) ||
+            k < 0 || k > sizeZ_)
+            return;
         orientation = kFaceZ;
         index = k * layerXY_ + Y * sizeX_ + X;
     } else if (dx == 0) {
@@ -134,7 +141,7 @@ void engLevel::SetMapObject(int32_t x, int32_t y, int32_t z, int32_t dx, int32_t
         index = k * layerXZ_ + Z * sizeX_ + X;
     } else {
         const int64_t k = dx == -1 ? X : X + 1;
-        if (Y + dy < 0 || Y + dy >= sizeY_ || Z < 0 || Z >= sizeZ_ || k < 0 || k > sizeX_) return;
+        if (!InRange(Y, sizeY_) || !InRange(Y + dy, sizeY_) || !InRange(Z, sizeZ_) || k < 0 || k > sizeX_) return;
         orientation = kFaceX;
         index = k * layerYZ_ + Z * sizeY_ + Y;
     }
