@@ -115,6 +115,8 @@ public:
     int32_t multisampleMax = 0;
     bool multisampling = false;
     bool copySwap = false;
+    // False once antialiasing is on: the frame then draws no interlaced fields.
+    bool interlaceAllowed = true;
     bool settingsRepaired = false;
     gfxCapabilityFlags available;
     float aspectRatio = 4.0f / 3.0f;
