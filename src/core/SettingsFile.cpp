@@ -133,6 +133,54 @@ std::vector<uint8_t> EncodeSettings(const Settings& s, int32_t width, int32_t he
     return bytes;
 }
 
+std::vector<uint8_t> EncodeWholeRecord(const Settings& s) {
+    std::vector<uint8_t> bytes = EncodeSettings(s, s.width, s.height, {});
+    Writer w(bytes);
+    w.Bool(6, s.pos6);
+    w.Bool(8, s.pos8);
+    w.Bool(11, s.gammaRamps);
+    w.Bool(13, s.multipass);
+    w.Bool(18, s.localViewer);
+    w.Byte(19, s.pos19);
+    w.Byte(20, s.pos20);
+    w.Byte(21, s.pos21);
+    w.Bool(30, s.vertexShaders);
+    return bytes;
+}
+
+Settings ShippedSettings() {
+    // DirectInput scan codes of the keys bound.
+    constexpr uint8_t kUp = 0xC8, kDown = 0xD0, kLeft = 0xCB, kRight = 0xCD, kSpace = 0x39, kPageUp = 0xC9,
+                      kPageDown = 0xD1, kW = 0x11, kS = 0x1F, kA = 0x1E, kD = 0x20, kLeftCtrl = 0x1D, kQ = 0x10,
+                      kE = 0x12;
+    Settings s;
+    s.deviceKind = 1;
+    s.width = 800;
+    s.height = 600;
+    s.colour32 = true;
+    s.fog = true;
+    s.multisample = 0;
+    s.lighting = true;
+    s.multipass = true;
+    s.textureTransforms = true;
+    s.pixelShaders = true;
+    s.specular = true;
+    s.windowed = true;
+    s.interlacing = true;
+    s.soundOn = true;
+    s.anisotropy = 1;
+    s.language = 0;
+    // Per player: +X (forward), -X (back), +Y (turn right), -Y (turn left),
+    // A (jump), B (previous camera), C (next camera).
+    const uint8_t keys[14] = {kUp, kDown, kRight, kLeft, kSpace, kPageUp, kPageDown,
+                              kW,  kS,    kD,     kA,    kLeftCtrl, kQ, kE};
+    for (size_t i = 0; i < 14; ++i) s.bindings[i] = Binding{0, keys[i]};
+    s.frequency = 44100;
+    s.musicVolume = 0.8f;
+    s.secondVolume = 0.8f;
+    return s;
+}
+
 std::filesystem::path SettingsPath(const std::filesystem::path& programFolder) {
     return ResolveNoCase(programFolder, "data/settings.dat");
 }

@@ -25,6 +25,19 @@ Settings DecodeSettings(const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> EncodeSettings(const Settings& s, int32_t width, int32_t height,
                                     const std::vector<uint8_t>& old);
 
+// The settings the game ships with (tools/settingsgen writes them as the
+// first data/settings.dat): hardware device, 800 x 600 in 32-bit colour,
+// windowed, fog, lighting, specular, multipass, texture transforms and pixel
+// shaders on, anisotropy 1, sound on at 44100 Hz, music at 80, no language
+// chosen yet; player 1 on the arrow keys (up/down move, right/left turn),
+// space to jump, Page Up / Page Down for the previous / next camera;
+// player 2 on W/S, D/A, left Ctrl, Q and E.
+Settings ShippedSettings();
+
+// Every position of the record from `s`, including those SaveSettings
+// leaves alone (6, 8, 11, 13, 18-21, 30): a complete new file.
+std::vector<uint8_t> EncodeWholeRecord(const Settings& s);
+
 // The settings file under a program folder, found without regard to case.
 std::filesystem::path SettingsPath(const std::filesystem::path& programFolder);
 

@@ -222,3 +222,47 @@ TEST_F(SettingsRun, UnreadableSettingsPathRaisesFromLoadSettings) {
 
 }  // namespace
 }  // namespace rdv
+
+namespace rdv {
+namespace {
+
+TEST(ShippedSettings, RecordBytes) {
+    Settings s = ShippedSettings();
+    std::vector<uint8_t> b = EncodeWholeRecord(s);
+    ASSERT_EQ(b.size(), 67u);
+    // Read back, the record is the same settings.
+    Settings back = DecodeSettings(b);
+    EXPECT_EQ(EncodeWholeRecord(back), b);
+    auto at = [&](size_t pos) { return int(b[pos - 1]); };
+    EXPECT_EQ(at(1), 1);                       // hardware device
+    EXPECT_EQ(at(2) | at(3) << 8, 800);
+    EXPECT_EQ(at(4) | at(5) << 8, 600);
+    EXPECT_EQ(at(7), 1);                       // 32-bit colour
+    EXPECT_EQ(at(9), 1);                       // fog
+    EXPECT_EQ(at(12), 1);                      // lighting
+    EXPECT_EQ(at(13), 1);                      // multipass
+    EXPECT_EQ(at(30), 0);                      // vertex shaders off
+    EXPECT_EQ(at(11), 0);                      // gamma ramps off
+    EXPECT_EQ(at(15), 1);
+    EXPECT_EQ(at(16), 1);
+    EXPECT_EQ(at(17), 1);
+    EXPECT_EQ(at(22), 1);                      // windowed
+    EXPECT_EQ(at(27), 1);                      // sound on
+    EXPECT_EQ(at(29), 1);                      // anisotropy 1
+    EXPECT_EQ(at(32) | at(33) << 8, 0);        // no language yet
+    EXPECT_EQ(at(62) | at(63) << 8 | at(64) << 16 | at(65) << 24, 44100);
+    EXPECT_EQ(at(66), 80);
+    // Player 1: up, down, right, left, space, Page Up, Page Down.
+    const int p1[7] = {0xC8, 0xD0, 0xCD, 0xCB, 0x39, 0xC9, 0xD1};
+    // Player 2: W, S, D, A, left Ctrl, Q, E.
+    const int p2[7] = {0x11, 0x1F, 0x20, 0x1E, 0x1D, 0x10, 0x12};
+    for (size_t i = 0; i < 7; ++i) {
+        EXPECT_EQ(at(34 + 2 * i), 0) << i;     // keyboard
+        EXPECT_EQ(at(35 + 2 * i), p1[i]) << i;
+        EXPECT_EQ(at(34 + 2 * (7 + i)), 0) << i;
+        EXPECT_EQ(at(35 + 2 * (7 + i)), p2[i]) << i;
+    }
+}
+
+}  // namespace
+}  // namespace rdv
