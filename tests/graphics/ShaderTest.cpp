@@ -2,6 +2,7 @@
 // compiler's errors and warnings, the interpreter and select/disable.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -389,6 +390,58 @@ TEST_F(ShaderTest, InvalidByteCodeStopsExecution) {
     }
     s.code = {6, 1};   // cut short
     EXPECT_THROW(s.ExecuteTexelShader(nullptr, 0), EngineError);
+}
+
+} // namespace
+} // namespace rdv
+
+namespace rdv {
+namespace {
+
+// The shader scripts the game ships, loaded from the source tree.
+TEST(ShippedShaders, AllLoadAndAnimate) {
+    Engine engine;
+    engine.programFolder = std::filesystem::path(RDV_SOURCE_DIR) / "data";
+    engine.settings.pixelShaders = engine.settings.textureTransforms = true;
+    std::vector<Log::Line> log;
+    engine.log.SetCapture(&log);
+    auto adapter = std::make_shared<RecordingDirect3D8>();
+    adapter->script = RecordingScript::Default();
+    D3DPRESENT_PARAMETERS params{};
+    params.Windowed = 1;
+    std::shared_ptr<IDirect3DDevice8> device;
+    ASSERT_EQ(adapter->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &params, device), D3D_OK);
+    RecordingDevice* dev = adapter->LastDevice();
+
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(engine.programFolder / "shaders")) {
+        gfxShaderObj s;
+        const std::string name = entry.path().stem().string();
+        ASSERT_NO_THROW(s.LoadShader(engine, dev, name)) << name;
+        EXPECT_TRUE(s.IsWorkingShader()) << name;
+        for (uint32_t clock : {0u, 1234u, 98765u}) {
+            s.SelectShader(engine, ShaderTarget{dev, nullptr, clock});
+            for (float r : s.registers) EXPECT_TRUE(std::isfinite(r)) << name;
+        }
+        ++count;
+    }
+    EXPECT_GE(count, 18);   // 15 brush animations, water, force field, glow
+    for (const auto& line : log) EXPECT_NE(line.colour, 4) << line.message;   // no warnings
+
+    gfxShaderObj u, water, glow;
+    u.LoadShader(engine, dev, "def_U");
+    u.SelectShader(engine, ShaderTarget{dev, nullptr, 5000});
+    EXPECT_NEAR(dev->Transform(D3DTS_TEXTURE0).m[2][0], 0.25f, 1e-5f);
+    water.LoadShader(engine, dev, "Water");
+    water.SelectShader(engine, ShaderTarget{dev, nullptr, 3000});
+    EXPECT_NEAR(dev->Transform(D3DTS_TEXTURE0).m[2][0], 0.5f, 1e-5f);
+    glow.LoadShader(engine, dev, "glow");
+    glow.SelectShader(engine, ShaderTarget{dev, nullptr, 500});
+    ASSERT_EQ(dev->pixelConstants.count(0), 1u);
+    EXPECT_NEAR(dev->pixelConstants[0][0], 0.6f, 1e-4f);
+    EXPECT_NEAR(dev->pixelConstants[0][1], 0.3f, 1e-4f);
+    EXPECT_EQ(dev->pixelShader, glow.handle);
+    engine.log.SetCapture(nullptr);
 }
 
 } // namespace
