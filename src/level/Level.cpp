@@ -5,7 +5,7 @@
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "graphics/LightMap.h"
-#include "graphics/ModelBackend.h"
+#include "graphics/Core.h"
 #include "level/Registry.h"
 #include "platform/d3d/D3D8.h"
 
@@ -71,7 +71,7 @@ int32_t engLevel::FindObject(const std::string& prefix, const std::function<bool
 }
 
 void engLevel::Tick(int32_t& elapsed) {
-    IDirect3DDevice8* device = engine_.gfx ? modelbackend::Device(engine_) : nullptr;
+    IDirect3DDevice8* device = engine_.gfx ? engine_.gfx->Device() : nullptr;
     if (device) device->SetRenderState(D3DRS_AMBIENT, kLevelAmbient);
 
     // An object may add objects while it ticks (the editor does); those
@@ -105,17 +105,18 @@ void engLevel::Tick(int32_t& elapsed) {
 }
 
 void engLevel::SetEndFog(bool on, float density) {
-    if (endFog) {
-        endFog(on, density);
-        return;
-    }
-    IDirect3DDevice8* device = engine_.gfx ? modelbackend::Device(engine_) : nullptr;
-    if (!device) return;
+    if (!engine_.gfx) return;
+    gfxCore& gfx = *engine_.gfx;
+    // The frame start switches fog on while the level asks for it.
+    gfx.levelFog = on;
+    IDirect3DDevice8* device = gfx.Device();
     if (on) {
-        device->SetRenderState(D3DRS_FOGENABLE, 1);
-        device->SetRenderState(D3DRS_FOGCOLOR, 0);
-        device->SetRenderState(D3DRS_FOGDENSITY, FloatBits(density));
-    } else {
+        gfx.clearColour = 0;
+        if (device) {
+            device->SetRenderState(D3DRS_FOGCOLOR, 0);
+            device->SetRenderState(D3DRS_FOGDENSITY, FloatBits(density));
+        }
+    } else if (device) {
         device->SetRenderState(D3DRS_FOGENABLE, 0);
     }
 }

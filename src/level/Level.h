@@ -96,10 +96,6 @@ public:
     // The level touches nothing of itself after calling it, so the hook may
     // replace the level.
     std::function<void()> loadNext;
-    // Sets the fade of the end countdown: fog on with black colour and the
-    // given density, or fog off. Without it the level sets the device's fog
-    // states itself.
-    std::function<void(bool on, float density)> endFog;
     // The pose view 0 takes when a level is made, before any camera of the
     // level sets it (the game applies it with SetPlayerView).
     static constexpr D3DXVECTOR3 kStartEye{-2, -2, 5};

@@ -5,6 +5,7 @@
 
 #include "core/Engine.h"
 #include "core/Error.h"
+#include "graphics/Core.h"
 #include "graphics/LightMap.h"
 #include "level/Level.h"
 #include "level/Registry.h"
@@ -68,6 +69,7 @@ void engLevel::LoadLevel(const std::string& reference) {
         if (ReadPackageLong(engine_, handle) != kLevelSignature)
             RaiseError(ErrFormat, kReadSource, "Level Signature Error");
         ResetForLoad();
+        if (engine_.gfx) engine_.gfx->clearTarget = 1;
         ReadLevelFile(handle);
     }
     LoadLightMapFor(reference);
@@ -144,6 +146,8 @@ void engLevel::WorldProperty(const std::string& key, const std::string& value) {
         if (on) {
             dualMode = engine_.settings.interlacing ? 1 : 5;
             colourClear = false;
+            // Both halves are drawn over the whole picture: depth clear only.
+            if (engine_.gfx) engine_.gfx->clearTarget = 0;
         } else {
             dualMode = 0;
         }

@@ -4,8 +4,9 @@
 #include <stdexcept>
 
 #include "core/Engine.h"
+#include "core/Error.h"
 #include "graphics/Model.h"
-#include "graphics/ModelBackend.h"
+#include "graphics/Core.h"
 
 namespace rdv {
 
@@ -103,14 +104,21 @@ int32_t StaticTileEffect(const StaticTileInfo& info, float x, float y, float z) 
 fldStaticTile::fldStaticTile(Engine& engine, int32_t code) : engine_(engine), info_(StaticTileInfoOf(code)) {
     // Without graphics (tests, tools that only read levels) the tile still
     // answers every collision question; it just draws nothing.
-    if (info_.model[0] != '\0' && engine_.gfx) modelIndex_ = modelbackend::GetModel(engine_, info_.model);
+    if (info_.model[0] == '\0' || !engine_.gfx) return;
+    try {
+        modelIndex_ = engine_.gfx->GetModel(info_.model);
+    } catch (const EngineError& e) {
+        // The table keeps the failed model, which draws nothing; the tile
+        // goes on answering collisions.
+        engine_.log.Write("WARNING: " + e.source + ": " + e.description, 5);
+    }
 }
 
 void fldStaticTile::WriteHeader(LevelWriter& out) { out.WriteLine(std::string("-") + info_.section); }
 
 void fldStaticTile::Render(int32_t x, int32_t y, int32_t z, int16_t orientation) {
     if (info_.render == TileRenderRule::None || modelIndex_ <= 0 || !engine_.gfx) return;
-    gfxModel* model = modelbackend::Model(engine_, modelIndex_);
+    gfxModel* model = engine_.gfx->Model(modelIndex_);
     if (!model) return;
     const TilePose p = StaticTilePose(info_, x, y, z, orientation);
     model->DisplayMesh(engine_, info_.group, 0, p.x, p.y, p.z, p.yaw, p.pitch, p.roll, p.sx, p.sy, p.sz);
