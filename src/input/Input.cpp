@@ -7,6 +7,7 @@
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "platform/Clock.h"
+#include "platform/Host.h"
 #include "platform/dinput/Factory.h"
 
 namespace rdv {
@@ -30,9 +31,15 @@ std::string ErrorDescription(HRESULT hr) {
     return text.empty() ? "Automation error" : text;
 }
 
-// Default for refused access: raise the host window and let its pending
-// messages run, so the window can come to the front.
+// Default for refused access: bring the host window to the front and let
+// its pending messages run.
 void RaiseHostWindow(Engine& engine) {
+    if (IHost* host = engine.platform.host.get()) {
+        for (HostForm form : {HostForm::Full, HostForm::Windowed})
+            if (host->Loaded(form) && host->Window(form) == engine.hostWindowHandle) host->SetForeground(form);
+        host->DoEvents();
+        return;
+    }
     if (engine.hostWindowHandle) SDL_RaiseWindow(engine.hostWindowHandle);
     if (SDL_WasInit(SDL_INIT_EVENTS)) SDL_PumpEvents();
 }

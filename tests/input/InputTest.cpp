@@ -5,6 +5,7 @@
 #include "core/Subsystems.h"
 #include "input/Input.h"
 #include "platform/Clock.h"
+#include "platform/HeadlessHost.h"
 #include "platform/dinput/ScriptedInput.h"
 
 namespace rdv {
@@ -87,6 +88,18 @@ TEST_F(InputTest, RefusedAccessRetriesWithTheWindowBroughtToFront) {
     EXPECT_EQ(calls, 3);
     EXPECT_TRUE(di->Record(GUID_SysKeyboard).acquired);
     EXPECT_TRUE(di->Record(GUID_SysMouse).acquired);
+}
+
+TEST_F(InputTest, RefusedAccessBringsTheHostFormToTheFront) {
+    auto host = std::make_shared<HeadlessHost>();
+    engine.platform.host = host;
+    host->Show(HostForm::Windowed, 800, 600);
+    engine.hostWindowHandle = host->Window(HostForm::Windowed);
+    di->FailNext(GUID_SysKeyboard, Op::Acquire, DIERR_OTHERAPPHASPRIO, 2);
+    StartInput(engine);
+    EXPECT_TRUE(host->IsForeground(HostForm::Windowed));
+    EXPECT_EQ(host->doEventsCount, 2);
+    EXPECT_TRUE(di->Record(GUID_SysKeyboard).acquired);
 }
 
 TEST_F(InputTest, RefusedAccessBeyondTenSecondsIsFatal) {
