@@ -16,6 +16,7 @@
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "graphics/ModelSnapshot.h"
+#include "platform/Clock.h"
 #include "platform/FileSearch.h"
 
 namespace {
@@ -31,6 +32,8 @@ struct SnapshotArgs {
     float phase = 0;
     std::string model;
     std::string out;
+    // The game clock texel shaders read while the frame is drawn, in ms.
+    uint32_t clock = 0;
 };
 
 bool ParseInt(const std::string& s, int& v) {
@@ -45,6 +48,14 @@ bool ParseFloat(const std::string& s, float& v) {
     char* end = nullptr;
     v = std::strtof(s.c_str(), &end);
     return end != s.c_str() && *end == '\0';
+}
+
+bool ParseClock(const std::string& s, uint32_t& v) {
+    char* end = nullptr;
+    unsigned long long n = std::strtoull(s.c_str(), &end, 10);
+    if (end == s.c_str() || *end != '\0' || s[0] == '-' || n > 0xFFFFFFFFull) return false;
+    v = static_cast<uint32_t>(n);
+    return true;
 }
 
 bool ParseSize(const std::string& s, int& w, int& h) {
@@ -76,6 +87,8 @@ const std::vector<Option> kOptions = {
      [](SnapshotArgs& a, const std::string& v) { return ParseInt(v, a.state); }},
     {"--phase", "P", "animation phase of a composite, radians (0)",
      [](SnapshotArgs& a, const std::string& v) { return ParseFloat(v, a.phase); }},
+    {"--clock", "MS", "game clock in milliseconds that animated shaders read (0)",
+     [](SnapshotArgs& a, const std::string& v) { return ParseClock(v, a.clock); }},
     {"--model", "NAME", "the model to draw, as in the models folder",
      [](SnapshotArgs& a, const std::string& v) { a.model = v; return !v.empty(); }},
 };
@@ -129,6 +142,8 @@ int main(int argc, char** argv) {
     }
     rdv::Engine engine;
     engine.programFolder = rdv::ProgramFolder();
+    // A fixed clock, so that a snapshot of an animated shader is reproducible.
+    engine.platform.clock = std::make_shared<rdv::ManualClock>(args.clock);
     try {
         rdv::ModelSnapshot shot(engine, args.width, args.height);
         if (!shot.ok()) {
