@@ -107,11 +107,13 @@ private:
     }
 
     std::string TexCoord(uint32_t stage) {
+        if (stage >= 8) throw Fail{"texture stage " + std::to_string(stage) + " out of range"};
         out_.texCoordMask |= 1u << stage;
         return "gl_TexCoord[" + std::to_string(stage) + "]";
     }
 
     std::string Sampler(uint32_t stage) {
+        if (stage >= 8) throw Fail{"texture stage " + std::to_string(stage) + " out of range"};
         out_.samplerMask |= 1u << stage;
         return "uTex" + std::to_string(stage);
     }
@@ -235,6 +237,7 @@ private:
             return;
         case BEM: {
             Need(p, 3, "bem");
+            RegName(p[0]);   // range check before the stage indexes a uniform
             const std::string a = s(1), b = s(2);
             Result(p[0], "vec4(" + a + ".xy + " + BumpOffset(ParamRegNumber(p[0]), b) + ", 0.0, 0.0)", coIssue);
             return;
@@ -247,6 +250,7 @@ private:
     }
 
     void Texture14(uint32_t op, const std::vector<uint32_t>& p) {
+        if (!p.empty()) RegName(p[0]);   // range check
         switch (op) {
         case TEX: {
             Need(p, 2, "texld");
@@ -283,6 +287,7 @@ private:
 
     void Texture11(uint32_t op, const std::vector<uint32_t>& p) {
         if (p.empty() || ParamRegType(p[0]) != TEXTURE) throw Fail{"texture instruction without a texture register"};
+        RegName(p[0]);   // range check
         const uint32_t stage = ParamRegNumber(p[0]);
         auto write = [&](const std::string& value) { Result(p[0], value, false, false); };
         auto src = [&]() { return Source(p[1]); };
@@ -323,7 +328,7 @@ private:
         case TEXM3x2PAD:
         case TEXM3x3PAD: {
             Need(p, 2, "texm pad");
-            const std::string var = "m" + std::to_string(stage);
+            const std::string var = "m" + std::to_string(++temp_);
             Statement("float " + var + " = dot(" + StageCoord3(stage) + ", " + src() + ".xyz);");
             pads_.push_back(var);
             return;
@@ -337,7 +342,7 @@ private:
                 write("texture2D(" + Sampler(stage) + ", vec2(" + pads_[0] + ", " + row + "))");
             } else {
                 out_.writesDepth = true;
-                const std::string z = "m" + std::to_string(stage);
+                const std::string z = "m" + std::to_string(++temp_);
                 Statement("float " + z + " = " + row + ";");
                 Statement("gl_FragDepth = " + z + " == 0.0 ? 1.0 : clamp(" + pads_[0] + " / " + z + ", 0.0, 1.0);");
                 write("vec4(" + pads_[0] + ", " + z + ", 0.0, 1.0)");

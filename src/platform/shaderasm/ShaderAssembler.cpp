@@ -495,6 +495,7 @@ private:
             if (coIssue || !modText.empty()) Fail(line, "'phase' takes no modifiers");
             phaseSeen = true;
             phaseJustSeen_ = true;
+            arithmeticSeen_ = false;
             out.tokens.push_back(PHASE);
             return;
         }
@@ -508,6 +509,12 @@ private:
             if (first || phaseJustSeen_) Fail(line, "co-issue '+' needs a preceding instruction");
         }
         phaseJustSeen_ = false;
+        // Texture addressing comes first: the whole program in ps.1.0-1.3, each phase in ps.1.4.
+        if (!vertex_) {
+            if (IsTextureOp(info->opcode) && arithmeticSeen_)
+                Fail(line, "texture instruction '" + base + "' after arithmetic instructions");
+            if (!IsTextureOp(info->opcode) && info->opcode != NOP) arithmeticSeen_ = true;
+        }
         uint32_t modifiers = ParseModifiers(modText, line, base);
         if (modifiers && IsTextureOp(info->opcode))
             Fail(line, "instruction '" + base + "' takes no modifiers");
@@ -545,6 +552,7 @@ private:
     bool vertex_ = false;
     int minor_ = 0;
     bool phaseJustSeen_ = false;
+    bool arithmeticSeen_ = false;
 };
 
 } // namespace

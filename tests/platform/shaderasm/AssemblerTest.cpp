@@ -106,6 +106,9 @@ TEST(ShaderAssembler, ErrorsNameTheLine) {
     EXPECT_EQ(ErrorOf("vs.1.1\nmov_sat oPos, v0"),
               "line 2: instruction modifier '_sat' is not valid in vertex shaders");
     EXPECT_EQ(ErrorOf("ps.1.4\ntexld r0, t0\nphase\nphase"), "line 4: more than one 'phase'");
+    EXPECT_EQ(ErrorOf("ps.1.1\nmov r0, v0\ntex t0"), "line 3: texture instruction 'tex' after arithmetic instructions");
+    EXPECT_EQ(ErrorOf("ps.1.4\nmov r1, c0\ntexld r0, t0"),
+              "line 3: texture instruction 'texld' after arithmetic instructions");
     EXPECT_EQ(ErrorOf("ps.1.1\nmov r0, v0\nmul r0, r0"), "line 3: expected ',' between operands of 'mul' at end of text");
 }
 

@@ -227,6 +227,20 @@ TEST_F(GlslTest, TexkillDiscardsNegativeCoordinates) {
     ExpectRgb(px[3], 255, 255, 0);
 }
 
+TEST_F(GlslTest, TextureAddressingProgramsCompile) {
+    // Draw fails the test on any GLSL compile or link error.
+    for (const char* src : {
+             "ps.1.1\ntex t0\ntexm3x2pad t1, t0_bx2\ntexm3x2tex t2, t0_bx2\nmov r0, t2\n",
+             "ps.1.2\ntex t0\ntexm3x3pad t1, t0\ntexm3x3pad t2, t0\ntexm3x3 t3, t0\nmul r0, t3, v0\n",
+             "ps.1.3\ntex t0\ntexm3x2pad t1, t0\ntexm3x2depth t2, t0\ntexreg2ar t3, t0\nmov r0, t3\n",
+             "ps.1.1\ntex t0\ntexbeml t1, t0\ntexreg2gb t2, t1\nmul r0, t1, t2\n",
+             "ps.1.4\ntexcrd r0.rgb, t0_dz\ntexkill r0\nbem r1.rg, r0, c0\nphase\ntexld r2, r1\ntexdepth r5\nmov r0, r2\n",
+         }) {
+        GlslPixelShader ps = Translate(src);
+        Draw(ps);
+    }
+}
+
 TEST(PsToGlsl, RefusesWhatItCannotTranslate) {
     GlslPixelShader out;
     std::string error;
