@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <vector>
 
@@ -161,6 +163,39 @@ TEST_F(PluginTest, RefusesWhatItCannotLoad) {
     plugin.close();
     EXPECT_EQ(plugin.loadmusic(GeneratedMusic("theme").c_str(), AUDIO_TYPE_XM), nullptr);
     ASSERT_EQ(plugin.init(), 0);
+}
+
+// The generator writes the same modules on every run, with a band of
+// instruments and a drum part.
+TEST(GeneratedMusic, IsReproducibleAndFullyScored) {
+    test::ScratchDir dir("musicgen");
+    const std::string tool = std::string(RDV_BINARY_DIR) + "/tools/musicgen/musicgen";
+    ASSERT_EQ(std::system((tool + " " + dir.path().string()).c_str()), 0);
+    for (const char* song : {"theme", "meadow", "caverns"}) {
+        auto read = [](const std::filesystem::path& p) {
+            std::ifstream in(p, std::ios::binary);
+            return std::vector<char>((std::istreambuf_iterator<char>(in)), {});
+        };
+        const auto built = read(GeneratedMusic(song));
+        EXPECT_EQ(read(dir.path() / (std::string(song) + ".xm")), built) << song;
+        openmpt_module* m = openmpt_module_create_from_memory2(built.data(), built.size(), nullptr, nullptr, nullptr,
+                                                               nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(m, nullptr) << song;
+        auto text = [](const char* owned) {
+            std::string copy = owned ? owned : "";
+            openmpt_free_string(owned);
+            return copy;
+        };
+        EXPECT_EQ(text(openmpt_module_get_metadata(m, "type")), "xm");
+        EXPECT_EQ(openmpt_module_get_num_channels(m), 8);
+        std::vector<std::string> names;
+        for (int i = 0; i < openmpt_module_get_num_instruments(m); ++i)
+            names.push_back(text(openmpt_module_get_instrument_name(m, i)));
+        EXPECT_GE(names.size(), 8u);
+        EXPECT_NE(std::find(names.begin(), names.end(), "kick"), names.end());
+        EXPECT_NE(std::find(names.begin(), names.end(), "snare"), names.end());
+        openmpt_module_destroy(m);
+    }
 }
 
 TEST(PluginLoad, ReportsWhyAFileIsNoPlugin) {
