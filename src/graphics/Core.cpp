@@ -741,7 +741,8 @@ void gfxCore::Recover() {
 // ------------------------------------------------------------------ tables
 template <class T>
 int32_t gfxCore::Lookup(gfxResourceTable<T>& table, const std::string& lowerName) {
-    for (int32_t i = 0; i <= table.Highest(); ++i)
+    // Entry 0 is reserved even for a name spelled like its blank.
+    for (int32_t i = 1; i <= table.Highest(); ++i)
         if (table.names[i] == lowerName && (table.counts[i] > 0 || !lowerName.empty())) return i;
     return -1;
 }

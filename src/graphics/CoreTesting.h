@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/Engine.h"
+#include "core/Subsystems.h"
 #include "graphics/Core.h"
 #include "platform/Clock.h"
 #include "platform/HeadlessHost.h"

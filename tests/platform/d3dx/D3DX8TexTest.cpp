@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "platform/d3d/Recording.h"
 #include "platform/d3dx/D3DX8Tex.h"
 
@@ -121,7 +123,7 @@ class D3DXTexture : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = std::filesystem::temp_directory_path() /
-              ("rdv_tex_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+              ("rdv_tex_" + std::to_string(getpid()) + "_" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir);
         D3DPRESENT_PARAMETERS p;
