@@ -1,0 +1,105 @@
+// The shipped tile test level drawn on the real OpenGL device (offscreen):
+// every tile type shows where the level puts it, and the invisible ones
+// draw nothing.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/Engine.h"
+#include "graphics/Core.h"
+#include "graphics/ModelSnapshot.h"
+#include "level/Level.h"
+#include "level/LevelSnapshot.h"
+#include "level/Registry.h"
+#include "platform/d3d/GLDevice.h"
+
+namespace rdv {
+namespace {
+
+constexpr int kW = 320, kH = 240;
+
+class LevelImage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        engine_.programFolder = RDV_GAME_DIR;
+        shot_ = std::make_unique<ModelSnapshot>(engine_, kW, kH);
+        if (!shot_->ok()) GTEST_SKIP() << "no OpenGL: " << shot_->error();
+        LoadSystemClasses(engine_);
+    }
+    void TearDown() override {
+        UnloadSystemClasses(engine_);
+        shot_.reset();
+    }
+    std::vector<uint8_t> Draw(engLevel& level, const LevelSnapshotView& view) {
+        shot_->Begin(view.eye, view.at, view.up);
+        DrawLevelFrame(engine_, level, 0, view);
+        std::vector<uint8_t> rgba;
+        EXPECT_TRUE(shot_->Finish(rgba));
+        return rgba;
+    }
+
+    Engine engine_;
+    std::unique_ptr<ModelSnapshot> shot_;
+};
+
+bool Differs(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, size_t i, int tolerance) {
+    for (int c = 0; c < 3; ++c)
+        if (std::abs(int(a[i * 4 + c]) - int(b[i * 4 + c])) > tolerance) return true;
+    return false;
+}
+
+TEST_F(LevelImage, EveryTileTypeIsDrawnOnItsFaces) {
+    engLevel level(engine_);
+    level.LoadLevel("tiletest");
+    ASSERT_EQ(level.SizeX(), 13);
+    const LevelSnapshotView view = OverviewOf(level);
+    std::array<std::vector<int32_t>, 3> all;
+    for (int o = 0; o < 3; ++o) all[o] = level.Faces(o);
+    auto keepOnly = [&](int32_t code) {
+        for (int o = 0; o < 3; ++o) {
+            auto& faces = const_cast<std::vector<int32_t>&>(level.Faces(o));
+            for (size_t i = 0; i < faces.size(); ++i) faces[i] = (code == 0 || all[o][i] == -code) ? all[o][i] : 0;
+            if (code < 0) std::fill(faces.begin(), faces.end(), 0);
+        }
+    };
+
+    keepOnly(0);
+    const auto full = Draw(level, view);
+    if (const char* dir = std::getenv("RDV_SNAPSHOT_DIR")) WritePng(std::string(dir) + "/tiletest.png", full, kW, kH);
+    keepOnly(-1);
+    const auto empty = Draw(level, view);
+
+    double lastCentre[2] = {-1, -1};
+    for (int32_t code = 1; code <= kTileTypes; ++code) {
+        keepOnly(code);
+        const auto alone = Draw(level, view);
+        size_t drawn = 0, agree = 0;
+        double sumX = 0;
+        for (size_t i = 0; i < size_t(kW) * kH; ++i) {
+            if (!Differs(alone, empty, i, 12)) continue;
+            ++drawn;
+            sumX += double(i % kW);
+            if (!Differs(alone, full, i, 40)) ++agree;
+        }
+        if (code == 6 || code == 7) {
+            EXPECT_EQ(drawn, 0u) << "invisible tile " << code << " drew something";
+            continue;
+        }
+        ASSERT_GT(drawn, 40u) << "tile " << code << " not drawn";
+        // Where it shows alone it shows the same in the whole level
+        // (transparent tiles mix with what lies behind them there).
+        EXPECT_GT(double(agree) / double(drawn), 0.5) << "tile " << code;
+        // Codes 1-13 and 14-26 run along x in the level: the pictures of
+        // each row move steadily across the screen.
+        const int row = (code - 1) / 13;
+        const double centre = sumX / double(drawn);
+        if (lastCentre[row] >= 0 && (code - 1) % 13 != 0) {
+            EXPECT_GT(std::abs(centre - lastCentre[row]), 4.0) << "tile " << code;
+        }
+        lastCentre[row] = centre;
+    }
+}
+
+} // namespace
+} // namespace rdv
