@@ -4,13 +4,17 @@
 
 namespace rdv {
 
-void HostFormUnload(Engine& engine, HostForm form, bool& cancel) {
-    if (form == HostForm::Full) {
+void HostFormUnload(Engine& engine, IHost::UnloadRequest& request) {
+    if (request.closeRequest && !engine.running) {
+        request.defer = true;
+        return;
+    }
+    if (request.form == HostForm::Full) {
         engine.running = false;
         return;
     }
     if (engine.running) {
-        cancel = true;
+        request.cancel = true;
         engine.running = false;
     }
 }
@@ -20,7 +24,7 @@ void ShowHostWindow(Engine& engine, HostForm form) {
     engine.hostWindowHandle = nullptr;
     IHost* host = engine.platform.host.get();
     if (!host) return;
-    host->SetUnloadHandler([&engine](HostForm f, bool& cancel) { HostFormUnload(engine, f, cancel); });
+    host->SetUnloadHandler([&engine](IHost::UnloadRequest& r) { HostFormUnload(engine, r); });
     engine.hostWindowHandle = host->Show(form, engine.settings.width, engine.settings.height);
 }
 

@@ -15,7 +15,10 @@ void ShowHostWindow(Engine& engine, HostForm form);
 // Form_Unload of frmHostFull and frmHostWnd. The full-screen form always
 // goes and stops the main loop; the windowed one, while the loop runs,
 // stays and only stops the loop (Main unloads it after the shutdown).
-void HostFormUnload(Engine& engine, HostForm form, bool& cancel);
+// A close request that comes while the loop is not running (during
+// start-up, when input lets messages run) waits for the loop: the window
+// must outlive the devices being built on it.
+void HostFormUnload(Engine& engine, IHost::UnloadRequest& request);
 
 // Calls DispLoad of the chosen host window; none chosen: nothing.
 void DispLoadHostWindow(Engine& engine);

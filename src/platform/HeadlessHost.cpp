@@ -16,33 +16,39 @@ SDL_Window* HeadlessHost::Show(HostForm form, int width, int height) {
 
 void HeadlessHost::DispLoad(HostForm form) { calls.push_back(std::string("DispLoad ") + Name(Index(form))); }
 
-void HeadlessHost::RequestUnload(int index) {
-    if (!forms_[index].loaded) return;
-    bool cancel = false;
-    if (handler_) handler_(index == 0 ? HostForm::Full : HostForm::Windowed, cancel);
-    if (cancel) {
+bool HeadlessHost::RequestUnload(int index, bool closeRequest) {
+    if (!forms_[index].loaded) return true;
+    UnloadRequest request{index == 0 ? HostForm::Full : HostForm::Windowed, closeRequest};
+    if (handler_) handler_(request);
+    if (closeRequest && request.defer) {
+        calls.push_back(std::string("Defer ") + Name(index));
+        return false;
+    }
+    if (request.cancel) {
         calls.push_back(std::string("Cancel ") + Name(index));
-        return;
+        return true;
     }
     forms_[index] = Form{};
     if (foreground_ == index) foreground_ = -1;
     calls.push_back(std::string("Unload ") + Name(index));
+    return true;
 }
 
-void HeadlessHost::Unload(HostForm form) { RequestUnload(Index(form)); }
+void HeadlessHost::Unload(HostForm form) { RequestUnload(Index(form), false); }
 
 void HeadlessHost::DoEvents() {
     ++doEventsCount;
     calls.push_back("DoEvents");
-    while (!pending_.empty()) {
-        int index = pending_.front();
-        pending_.pop_front();
+    std::deque<int> requests;
+    requests.swap(pending_);
+    for (int index : requests) {
+        bool done = true;
         if (index < 0) {
-            RequestUnload(0);
-            RequestUnload(1);
+            done = RequestUnload(0, true) & RequestUnload(1, true);
         } else {
-            RequestUnload(index);
+            done = RequestUnload(index, true);
         }
+        if (!done) pending_.push_back(index);
     }
 }
 

@@ -58,7 +58,7 @@ private:
     };
     static int Index(HostForm form) { return form == HostForm::Full ? 0 : 1; }
     static const char* Name(int index) { return index == 0 ? "Full" : "Windowed"; }
-    void RequestUnload(int index);
+    bool RequestUnload(int index, bool closeRequest);  // false: deferred
 
     Form forms_[2];
     int foreground_ = -1;

@@ -51,9 +51,17 @@ public:
     // Unloads the form: the unload handler is asked first and may cancel.
     virtual void Unload(HostForm form) = 0;
 
-    // Asked whenever a form is about to unload (a close request, SIGTERM,
-    // SIGINT or an Unload call); setting cancel keeps the form.
-    using UnloadHandler = std::function<void(HostForm form, bool& cancel)>;
+    // Asked whenever a form is about to unload. `closeRequest` is true for a
+    // request from outside (the window's close, SIGTERM, SIGINT, log-out)
+    // and false for an Unload call. `cancel` keeps the form; `defer` (close
+    // requests only) keeps the request pending for the next DoEvents.
+    struct UnloadRequest {
+        HostForm form;
+        bool closeRequest = false;
+        bool cancel = false;
+        bool defer = false;
+    };
+    using UnloadHandler = std::function<void(UnloadRequest& request)>;
     virtual void SetUnloadHandler(UnloadHandler handler) = 0;
 
     // Processes the pending window messages. Close requests reach the

@@ -187,7 +187,7 @@ public:
         if (previous && previousWindow) SDL_GL_MakeCurrent(previousWindow, previous);
     }
 
-    void Unload(HostForm form) override { RequestUnload(Index(form)); }
+    void Unload(HostForm form) override { RequestUnload(Index(form), false); }
 
     void SetUnloadHandler(UnloadHandler handler) override { handler_ = std::move(handler); }
 
@@ -202,15 +202,21 @@ public:
             std::lock_guard<std::mutex> lock(mutex_);
             requests.swap(pending_);
         }
+        std::vector<Uint32> deferred;
         for (Uint32 id : requests) {
+            bool done = true;
             if (id == kQuitRequest) {
-                RequestUnload(0);
-                RequestUnload(1);
-                continue;
+                done = RequestUnload(0, true) & RequestUnload(1, true);
+            } else {
+                for (int i = 0; i < 2; ++i) {
+                    if (windows_[i] && SDL_GetWindowID(windows_[i]) == id) done = RequestUnload(i, true);
+                }
             }
-            for (int i = 0; i < 2; ++i) {
-                if (windows_[i] && SDL_GetWindowID(windows_[i]) == id) RequestUnload(i);
-            }
+            if (!done) deferred.push_back(id);
+        }
+        if (!deferred.empty()) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            pending_.insert(pending_.begin(), deferred.begin(), deferred.end());
         }
     }
 
@@ -288,13 +294,16 @@ private:
         return 1;
     }
 
-    void RequestUnload(int index) {
-        if (!windows_[index]) return;
-        bool cancel = false;
-        if (handler_) handler_(index == 0 ? HostForm::Full : HostForm::Windowed, cancel);
-        if (cancel || !windows_[index]) return;
+    // False when the handler deferred a close request.
+    bool RequestUnload(int index, bool closeRequest) {
+        if (!windows_[index]) return true;
+        UnloadRequest request{index == 0 ? HostForm::Full : HostForm::Windowed, closeRequest};
+        if (handler_) handler_(request);
+        if (closeRequest && request.defer) return false;
+        if (request.cancel || !windows_[index]) return true;
         SDL_DestroyWindow(windows_[index]);
         windows_[index] = nullptr;
+        return true;
     }
 
     SDL_Window* windows_[2] = {nullptr, nullptr};

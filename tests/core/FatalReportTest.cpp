@@ -128,3 +128,24 @@ TEST(HostForms, QuitWhileTheLoopRunsKeepsTheWindowedForm) {
 
 }  // namespace
 }  // namespace rdv
+
+namespace rdv {
+namespace {
+
+TEST(HostForms, CloseDuringStartUpWaitsForTheLoop) {
+    Engine engine;
+    auto host = std::make_shared<HeadlessHost>();
+    engine.platform.host = host;
+    ShowHostWindow(engine, HostForm::Full);
+    // Start-up lets messages run (input's retry) before the loop is on.
+    host->PushClose(HostForm::Full);
+    DoEvents(engine);
+    EXPECT_TRUE(host->Loaded(HostForm::Full));
+    engine.running = true;
+    DoEvents(engine);
+    EXPECT_FALSE(engine.running);
+    EXPECT_FALSE(host->Loaded(HostForm::Full));
+}
+
+}  // namespace
+}  // namespace rdv

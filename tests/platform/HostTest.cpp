@@ -4,7 +4,9 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/LinuxSystem.h"
 #include "platform/SDLHost.h"
@@ -17,15 +19,21 @@ protected:
     void SetUp() override {
         ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
         host = CreateSDLHost();
-        host->SetUnloadHandler([this](HostForm form, bool& cancel) {
-            asked.push_back(form);
-            cancel = cancelNext;
+        host->SetUnloadHandler([this](IHost::UnloadRequest& r) {
+            asked.push_back(r.form);
+            if (r.closeRequest && deferNext) {
+                r.defer = true;
+                deferNext = false;
+                return;
+            }
+            r.cancel = cancelNext;
             cancelNext = false;
         });
     }
     std::shared_ptr<IHost> host;
     std::vector<HostForm> asked;
     bool cancelNext = false;
+    bool deferNext = false;
 };
 
 TEST_F(SdlHostTest, MessageBoxWithoutADisplayAnswersTheDefaultAndPrints) {
@@ -56,11 +64,17 @@ TEST_F(SdlHostTest, QuitRequestReachesTheUnloadHandler) {
     ASSERT_EQ(asked, std::vector<HostForm>{HostForm::Windowed});
     EXPECT_TRUE(host->Loaded(HostForm::Windowed));
 
-    // The next one goes ahead; a second pump asks nobody.
+    // A deferred request is asked again at the next pump.
+    deferNext = true;
     SDL_PushEvent(&quit);
     host->DoEvents();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_TRUE(host->Loaded(HostForm::Windowed));
+
+    // The next one goes ahead; a second pump asks nobody.
     host->DoEvents();
-    EXPECT_EQ(asked.size(), 2u);
+    host->DoEvents();
+    EXPECT_EQ(asked.size(), 3u);
     EXPECT_FALSE(host->Loaded(HostForm::Windowed));
 }
 
@@ -94,6 +108,31 @@ TEST_F(SdlHostTest, DispLoadLeavesTheWindowFreeForTheDevicesContext) {
     SDL_GLContext context = SDL_GL_CreateContext(w);
     ASSERT_NE(context, nullptr) << SDL_GetError();
     EXPECT_EQ(SDL_GL_MakeCurrent(w, context), 0);
+
+    // What DispLoad presented: grey face, dark text in a box at the centre.
+    using ReadBuffer = void (*)(unsigned);
+    using ReadPixels = void (*)(int, int, int, int, unsigned, unsigned, void*);
+    auto readBuffer = reinterpret_cast<ReadBuffer>(SDL_GL_GetProcAddress("glReadBuffer"));
+    auto readPixels = reinterpret_cast<ReadPixels>(SDL_GL_GetProcAddress("glReadPixels"));
+    ASSERT_TRUE(readBuffer && readPixels);
+    std::vector<unsigned char> px(320 * 240 * 4);
+    readBuffer(0x0404 /* GL_FRONT */);
+    readPixels(0, 0, 320, 240, 0x1908 /* GL_RGBA */, 0x1401 /* GL_UNSIGNED_BYTE */, px.data());
+    int dark = 0, minX = 320, maxX = -1, minY = 240, maxY = -1;
+    for (int y = 0; y < 240; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            if (px[(y * 320 + x) * 4] >= 100) continue;
+            ++dark;
+            minX = std::min(minX, x);
+            maxX = std::max(maxX, x);
+            minY = std::min(minY, y);
+            maxY = std::max(maxY, y);
+        }
+    }
+    EXPECT_EQ(px[0], 212);  // a corner shows the face colour
+    ASSERT_GT(dark, 50);
+    EXPECT_NEAR((minX + maxX) / 2.0, 160.0, 4.0);
+    EXPECT_NEAR((minY + maxY) / 2.0, 120.0, 6.0);
     SDL_GL_DeleteContext(context);
 }
 
