@@ -159,7 +159,8 @@ void engLevel::WorldProperty(const std::string& key, const std::string& value) {
 void engLevel::LoadLightMapFor(const std::string& reference) {
     lightMap_ = std::make_shared<gfxLightMap>();
     engine_.lightMap = lightMap_;
-    const std::string name = reference + "_lm";
+    // "#N" names a language string; its light map is named after the text.
+    const std::string name = ResolveTextReference(engine_, reference) + "_lm";
     bool present = false;
     if (name.find('#', 1) == std::string::npos) {
         present = !FindStemMatches(ResolveNoCase(engine_.programFolder, "maps"), name).empty();

@@ -18,7 +18,7 @@ LevelSnapshotView OverviewOf(const engLevel& level) {
     const float span = std::max({sx, sy, sz, 1.5f});
     LevelSnapshotView view;
     view.at = centre;
-    view.eye = {centre.x, centre.y - 0.9f * span - sy / 2, centre.z + 0.6f * span};
+    view.eye = {centre.x, centre.y - 0.5f * span - sy / 2, centre.z + 0.45f * span};
     return view;
 }
 
