@@ -2,6 +2,7 @@
 // the change-over between songs.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <system_error>
 
