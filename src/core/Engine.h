@@ -5,9 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <optional>
 #include <random>
 #include <string>
@@ -26,7 +24,6 @@ namespace rdv {
 class IClock;
 class ITerminal;
 class IHost;            // host windows, event pump, message boxes, system info
-enum class HostForm : int;  // platform/Host.h
 enum class HostForm : int;  // platform/Host.h
 class IDirect3D8;       // Direct3D 8 adapter/factory
 class IDirectInput8;    // keyboard and mouse
@@ -74,11 +71,6 @@ public:
     // The host window chosen by LoadSettings (an SDL window created with
     // SDL_WINDOW_OPENGL); graphics and input use it as their owner window.
     SDL_Window* hostWindowHandle = nullptr;
-    // Which host form that is (none until LoadSettings has shown one).
-    std::optional<HostForm> hostWindow;
-    // The graphics module answers the display mode selected in its mode
-    // list (SaveSettings stores it); unset or false: the settings' own size.
-    std::function<bool(int& width, int& height)> selectedDisplayMode;
     // Which host form that is (none until LoadSettings has shown one).
     std::optional<HostForm> hostWindow;
     // The graphics module answers the display mode selected in its mode
