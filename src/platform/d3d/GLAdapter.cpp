@@ -47,7 +47,6 @@ bool BackBufferMatches(D3DFORMAT display, D3DFORMAT back) {
 
 GLProbe ProbeGL() {
     GLProbe probe;
-    SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);

@@ -159,7 +159,7 @@ GLDevice::GLDevice(GLDirect3D8& parent, D3DDEVTYPE type, DWORD behaviorFlags)
     : parent_(parent), type_(type), behavior_(behaviorFlags) {}
 
 GLDevice::~GLDevice() {
-    if (share_ && share_->MakeCurrent()) {
+    if (share_ && gl_ && share_->MakeCurrent()) {
         for (auto& [h, ps] : pixelShaders_) share_->gl.DeleteProgram(ps->program.program);
         pixelShaders_.clear();
         if (fixedProgram_) share_->gl.DeleteProgram(fixedProgram_->program);
@@ -781,7 +781,7 @@ HRESULT GLDevice::SetTexture(DWORD stage, const std::shared_ptr<IDirect3DTexture
         return D3D_OK;
     }
     auto gl = std::dynamic_pointer_cast<GLTexture>(texture);
-    if (!gl) return D3DERR_INVALIDCALL;   // a texture of another device
+    if (!gl || gl->Share() != share_) return D3DERR_INVALIDCALL;   // a texture of another device
     textures_[stage] = std::move(gl);
     return D3D_OK;
 }
@@ -825,7 +825,7 @@ HRESULT GLDevice::SetStreamSource(UINT stream, const std::shared_ptr<IDirect3DVe
         return D3D_OK;
     }
     auto gl = std::dynamic_pointer_cast<GLVertexBuffer>(buffer);
-    if (!gl || stride == 0) return D3DERR_INVALIDCALL;
+    if (!gl || gl->Data().Share() != share_ || stride == 0) return D3DERR_INVALIDCALL;
     stream0_ = std::move(gl);
     stream0Stride_ = stride;
     return D3D_OK;
@@ -838,7 +838,7 @@ HRESULT GLDevice::SetIndices(const std::shared_ptr<IDirect3DIndexBuffer8>& buffe
         return D3D_OK;
     }
     auto gl = std::dynamic_pointer_cast<GLIndexBuffer>(buffer);
-    if (!gl) return D3DERR_INVALIDCALL;
+    if (!gl || gl->Data().Share() != share_) return D3DERR_INVALIDCALL;
     indices_ = std::move(gl);
     baseVertex_ = baseVertexIndex;
     return D3D_OK;

@@ -95,6 +95,7 @@ public:
 
     GLuint Name() const { return name_; }
     bool HasMips() const { return levels_.size() > 1; }
+    const std::shared_ptr<GLContextShare>& Share() const { return share_; }
 
 private:
     struct Level {
@@ -123,6 +124,7 @@ public:
     HRESULT Unlock();
     GLuint Name() const { return name_; }
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
+    const std::shared_ptr<GLContextShare>& Share() const { return share_; }
 
 private:
     std::shared_ptr<GLContextShare> share_;
@@ -192,7 +194,9 @@ bool LayoutFromDeclaration(const DWORD* declaration, GLVertexLayout& layout);
 // (the fixed-function one, or a translated pixel shader), with its uniforms.
 struct GLProgram {
     GLuint program = 0;
-    std::map<std::string, GLint> uniforms;
+    // Keyed by the address of the name (the device asks with literals), so
+    // a lookup costs no allocation.
+    std::map<const char*, GLint> uniforms;
     GLint Uniform(const GLFuncs& gl, const char* name);
 };
 
