@@ -451,6 +451,74 @@ TEST_F(GLDeviceTest, BadCallsAreRefusedNotCrashes) {
     EXPECT_EQ(dev_->SetPixelShader(12345), D3DERR_INVALIDCALL);
 }
 
+TEST_F(GLDeviceTest, ResourcesOfAnotherDeviceAreRefused) {
+    SDL_Window* second = SDL_CreateWindow("second", 0, 0, 8, 8, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    ASSERT_NE(second, nullptr);
+    {
+        D3DPRESENT_PARAMETERS pp = Params(8, 8);
+        std::shared_ptr<IDirect3DDevice8> other;
+        ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, second, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, other), D3D_OK);
+        std::shared_ptr<IDirect3DTexture8> t;
+        std::shared_ptr<IDirect3DVertexBuffer8> vb;
+        ASSERT_EQ(other->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, t), D3D_OK);
+        ASSERT_EQ(other->CreateVertexBuffer(36, 0, D3DFVF_ENGINE, D3DPOOL_MANAGED, vb), D3D_OK);
+        EXPECT_EQ(dev_->SetTexture(0, t), D3DERR_INVALIDCALL);
+        EXPECT_EQ(dev_->SetStreamSource(0, vb, 36), D3DERR_INVALIDCALL);
+        EXPECT_EQ(other->SetTexture(0, t), D3D_OK);
+        // A texture outliving its device is released without touching GL.
+        other.reset();
+    }
+    SDL_DestroyWindow(second);
+    // A window without OpenGL cannot carry a device.
+    SDL_Window* plain = SDL_CreateWindow("plain", 0, 0, 8, 8, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(plain, nullptr);
+    D3DPRESENT_PARAMETERS pp = Params(8, 8);
+    std::shared_ptr<IDirect3DDevice8> none;
+    EXPECT_TRUE(FAILED(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, plain, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, none)));
+    EXPECT_EQ(none, nullptr);
+    SDL_DestroyWindow(plain);
+    EXPECT_EQ(dev_->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(9, 9, 9), 1.0f, 0), D3D_OK);
+    EXPECT_RGB_NEAR(Pixel(1, 1), 9, 9, 9, 0);
+}
+
+TEST_F(GLDeviceTest, AdapterReportsWhatTheDeviceCanDo) {
+    EXPECT_EQ(d3d_->GetAdapterCount(), 1u);
+    D3DADAPTER_IDENTIFIER8 id;
+    ASSERT_EQ(d3d_->GetAdapterIdentifier(0, 0, &id), D3D_OK);
+    EXPECT_NE(std::string(id.Description), "");
+    D3DDISPLAYMODE desktop;
+    ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &desktop), D3D_OK);
+    const UINT modes = d3d_->GetAdapterModeCount(0);
+    ASSERT_GT(modes, 0u);
+    for (UINT i = 0; i < modes; ++i) {
+        D3DDISPLAYMODE m;
+        ASSERT_EQ(d3d_->EnumAdapterModes(0, i, &m), D3D_OK);
+        EXPECT_LE(m.Width, desktop.Width);
+        EXPECT_LE(m.Height, desktop.Height);
+    }
+    D3DDISPLAYMODE m;
+    EXPECT_EQ(d3d_->EnumAdapterModes(0, modes, &m), D3DERR_INVALIDCALL);
+    // Windowed: the desktop format with a matching back buffer.
+    EXPECT_EQ(d3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, desktop.Format, desktop.Format, 1), D3D_OK);
+    EXPECT_NE(d3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_A8R3G3B2, D3DFMT_A8R3G3B2, 0), D3D_OK);
+    EXPECT_EQ(d3d_->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_D24S8), D3D_OK);
+    EXPECT_NE(d3d_->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_D24X4S4), D3D_OK);
+    // One sample is no multisample type.
+    EXPECT_NE(d3d_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1, static_cast<D3DMULTISAMPLE_TYPE>(1)),
+              D3D_OK);
+    D3DCAPS8 caps;
+    ASSERT_EQ(d3d_->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
+    EXPECT_EQ(caps.PixelShaderVersion, D3DPS_VERSION(1, 4));
+    EXPECT_TRUE(caps.PrimitiveMiscCaps & D3DPMISCCAPS_BLENDOP);
+    EXPECT_TRUE(caps.Caps2 & D3DCAPS2_CANRENDERWINDOWED);
+    const DWORD lights = D3DVTXPCAPS_DIRECTIONALLIGHTS | D3DVTXPCAPS_POSITIONALLIGHTS;
+    EXPECT_EQ(caps.VertexProcessingCaps & lights, lights);
+    EXPECT_GE(caps.MaxAnisotropy, 1u);
+    D3DCAPS8 fromDevice;
+    ASSERT_EQ(dev_->GetDeviceCaps(&fromDevice), D3D_OK);
+    EXPECT_EQ(fromDevice.RasterCaps, caps.RasterCaps);
+}
+
 TEST_F(GLDeviceTest, TexturesLockReadBackAndKeepTheirLevels) {
     std::shared_ptr<IDirect3DTexture8> t;
     ASSERT_EQ(dev_->CreateTexture(8, 4, 0, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, t), D3D_OK);
