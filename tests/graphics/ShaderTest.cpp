@@ -446,3 +446,46 @@ TEST(ShippedShaders, AllLoadAndAnimate) {
 
 } // namespace
 } // namespace rdv
+
+#include "graphics/CoreTesting.h"
+#include "graphics/Model.h"
+
+namespace rdv {
+namespace {
+
+// Through the shader table and a model that names its shader: the engine's
+// clock drives the transform while the model draws, and the model disables
+// the shader again after its draw.
+TEST(ShaderTable, ModelSelectsItsTexelShaderWithTheEngineClock) {
+    const fs::path folder = fs::temp_directory_path() / "rdv_shader_table";
+    fs::remove_all(folder);
+    fs::create_directories(folder / "shaders");
+    fs::create_directories(folder / "models");
+    std::ofstream(folder / "shaders" / "Scroll.tsh") << "TS\nid\nloadtime r2 1000\nldc r9 1000\nmul r2 r9\n";
+    std::ofstream(folder / "models" / "pane.tcm") << "4\nLST\nscroll\n1\n1\n3\n0\n1\nT\n"
+                                                     "0\n0\n1\n255 255 255 RGB\n0\n0\n-\n"
+                                                     "0\n-1\n0\n255 255 255 RGB\n1\n0\n-\n"
+                                                     "0\n1\n0\n255 255 255 RGB\n0\n1\n-\n";
+    auto t = MakeRecordingEngine(folder);
+    gfxCore& gfx = t->gfx();
+    const int32_t model = gfx.GetModel("pane");
+    const int32_t shader = gfx.GetShader("SCROLL");   // the model's request was the first
+    EXPECT_EQ(gfx.shaders.counts[shader], 2);
+    ASSERT_NE(gfx.Shader(shader), nullptr);
+    EXPECT_TRUE(gfx.Shader(shader)->IsWorkingShader());
+
+    t->clock->Set(10300);
+    t->device()->ClearCalls();
+    gfx.Model(model)->DisplayMesh(t->engine, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1);
+    std::vector<float> offsets;
+    for (const RecordedCall* c : t->device()->Calls("SetTransform"))
+        if (c->args[0] == D3DTS_TEXTURE0) offsets.push_back(c->floats[8]);   // row 2, column 0
+    ASSERT_EQ(offsets.size(), 2u);
+    EXPECT_NEAR(offsets[0], 0.3f, 1e-5f);
+    EXPECT_NEAR(offsets[1], 0.0f, 1e-5f);   // disabled: identity
+    EXPECT_EQ(t->device()->Count("DrawPrimitive"), 1u);
+    fs::remove_all(folder);
+}
+
+} // namespace
+} // namespace rdv
