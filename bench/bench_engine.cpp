@@ -1,0 +1,156 @@
+// What the engine costs: loading the largest shipped level and each model
+// kind, one texel-interpreter instruction, and one level frame (logic and
+// draw submission to the recording device) on a 64 x 64 x 16 grid whose
+// every floor is a static tile.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Error.h"
+#include "graphics/Core.h"
+#include "graphics/CoreTesting.h"
+#include "graphics/Shader.h"
+#include "level/Level.h"
+#include "level/Registry.h"
+
+using namespace rdv;
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kGame = RDV_GAME_DIR;
+
+// The largest level file in the program folder's "maps".
+std::string LargestLevel() {
+    std::string best;
+    uintmax_t size = 0;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(kGame / "maps", ec)) {
+        if (e.path().extension() != ".tcs" || e.file_size() <= size) continue;
+        size = e.file_size();
+        best = e.path().stem().string();
+    }
+    return best;
+}
+
+std::unique_ptr<RecordingEngine> GameEngine(const fs::path& folder = kGame) {
+    auto t = MakeRecordingEngine(folder);
+    LoadSystemClasses(t->engine);
+    return t;
+}
+
+void BM_LoadLargestLevel(benchmark::State& state) {
+    const std::string name = LargestLevel();
+    if (name.empty()) return state.SkipWithError("no level in maps");
+    auto t = GameEngine();
+    for (auto _ : state) {
+        engLevel level(t->engine);
+        level.LoadLevel(name);
+        benchmark::DoNotOptimize(level.SizeX());
+        t->log.clear();
+    }
+    state.SetLabel(name);
+}
+BENCHMARK(BM_LoadLargestLevel)->Unit(benchmark::kMillisecond);
+
+// The first model of the kind (smallest name) in "models", read afresh each
+// time on a new engine's empty model table.
+void BM_LoadModel(benchmark::State& state, const std::string& extension) {
+    std::string name;
+    std::error_code ec;
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(kGame / "models", ec))
+        if (e.path().extension() == extension) files.push_back(e.path());
+    if (files.empty()) return state.SkipWithError(("no " + extension + " model").c_str());
+    std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+        return fs::file_size(a) > fs::file_size(b);
+    });
+    name = files.front().stem().string();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto t = MakeRecordingEngine(kGame);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(t->gfx().GetModel(name));
+        state.PauseTiming();
+        t.reset();
+        state.ResumeTiming();
+    }
+    state.SetLabel(name + extension);
+}
+BENCHMARK_CAPTURE(BM_LoadModel, tcm, std::string(".tcm"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_LoadModel, tco, std::string(".tco"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_LoadModel, t3d, std::string(".t3d"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_LoadModel, x, std::string(".x"))->Unit(benchmark::kMicrosecond);
+
+// A texel program of 1000 arithmetic statements; items are instructions.
+void BM_TexelInstruction(benchmark::State& state) {
+    const fs::path folder = fs::temp_directory_path() / "rdv_bench_texel";
+    fs::create_directories(folder / "shaders");
+    {
+        std::ofstream out(folder / "shaders" / "long.tsh", std::ios::binary);
+        out << "TS\nid\nloadtime r9 1000\n";
+        const char* ops[] = {"add r0 r9", "mul r1 r9", "sin r2", "cos r3", "sub r4 r9", "neg r5", "mov r6 r0", "ldi r7 0.5"};
+        for (int i = 0; i < 1000; ++i) out << ops[i % 8] << "\n";
+    }
+    auto t = MakeRecordingEngine(folder);
+    t->engine.settings.textureTransforms = true;
+    gfxShaderObj shader;
+    shader.LoadShader(t->engine, t->device(), "long");
+    uint32_t clock = 0;
+    for (auto _ : state) {
+        shader.ExecuteTexelShader(nullptr, clock += 16);
+        benchmark::DoNotOptimize(shader.registers);
+    }
+    state.SetItemsProcessed(state.iterations() * 1002);
+    fs::remove_all(folder);
+}
+BENCHMARK(BM_TexelInstruction);
+
+// maps/full.tcs: 64 x 64 x 16 cells, every floor painted, one tile type a layer.
+fs::path WriteFullLevel() {
+    const fs::path folder = fs::temp_directory_path() / "rdv_bench_full";
+    fs::create_directories(folder / "maps");
+    std::error_code ec;
+    for (const char* sub : {"models", "textures", "shaders", "data"})
+        fs::create_directory_symlink(kGame / sub, folder / sub, ec);
+    std::ofstream out(folder / "maps" / "full.tcs", std::ios::binary);
+    out << "BTv1\r\n-World\r\nx=64\r\ny=64\r\nz=16\r\n";
+    const char* tiles[] = {"Metal", "Grass", "Ice", "Snow", "BrickFloor", "MetalFloor", "Wall", "MarkedMetal"};
+    for (int z = 0; z < 16; ++z) {
+        out << "-" << tiles[z % 8] << "\r\n";
+        for (int y = 0; y < 64; ++y)
+            out << "up=z\r\nsx=0\r\nsy=" << y << "\r\nsz=" << z << "\r\ndx=63\r\n";
+    }
+    out << "*\r\n";
+    return folder;
+}
+
+void BM_FrameFullGrid(benchmark::State& state) {
+    const fs::path folder = WriteFullLevel();
+    auto t = GameEngine(folder);
+    engLevel level(t->engine);
+    try {
+        level.LoadLevel("full");
+    } catch (const EngineError& e) {
+        return state.SkipWithError(e.what());
+    }
+    int64_t draws = 0;
+    for (auto _ : state) {
+        t->device()->ClearCalls();
+        int32_t elapsed = 20;
+        level.Tick(elapsed);
+        draws = static_cast<int64_t>(t->device()->Count("DrawPrimitive"));
+        t->clock->Advance(20);
+    }
+    state.counters["draws"] = static_cast<double>(draws);
+    t->log.clear();
+}
+BENCHMARK(BM_FrameFullGrid)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
