@@ -123,7 +123,9 @@ TEST(GridDrawOrder, LoopsFollowTheViewDirection) {
         EXPECT_EQ(loops[1].axis, t.middle) << t.d.x << " " << t.d.y << " " << t.d.z;
         EXPECT_EQ(loops[2].axis, t.inner) << t.d.x << " " << t.d.y << " " << t.d.z;
         // A zero component counts as looking along the negative axis.
-        if (t.d.x == 0) EXPECT_EQ(loops[0].from, 0);
+        if (t.d.x == 0) {
+            EXPECT_EQ(loops[0].from, 0);
+        }
     }
 }
 
