@@ -16,6 +16,8 @@
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "graphics/ModelSnapshot.h"
+#include "level/Level.h"
+#include "level/LevelSnapshot.h"
 #include "platform/Clock.h"
 #include "platform/FileSearch.h"
 
@@ -34,6 +36,11 @@ struct SnapshotArgs {
     std::string out;
     // The game clock texel shaders read while the frame is drawn, in ms.
     uint32_t clock = 0;
+    // --level: the level to draw, the game time to run it first, and
+    // whether --eye or --at chose the view (else the level's overview).
+    std::string level;
+    int levelMs = 0;
+    bool viewGiven = false;
 };
 
 bool ParseInt(const std::string& s, int& v) {
@@ -80,8 +87,8 @@ struct Option {
 
 const std::vector<Option> kOptions = {
     {"--size", "WxH", "picture size (320x240)", [](SnapshotArgs& a, const std::string& v) { return ParseSize(v, a.width, a.height); }},
-    {"--eye", "X,Y,Z", "camera position (4,0,0)", [](SnapshotArgs& a, const std::string& v) { return ParseVec(v, a.eye); }},
-    {"--at", "X,Y,Z", "point looked at (0,0,0)", [](SnapshotArgs& a, const std::string& v) { return ParseVec(v, a.at); }},
+    {"--eye", "X,Y,Z", "camera position (4,0,0)", [](SnapshotArgs& a, const std::string& v) { a.viewGiven = true; return ParseVec(v, a.eye); }},
+    {"--at", "X,Y,Z", "point looked at (0,0,0)", [](SnapshotArgs& a, const std::string& v) { a.viewGiven = true; return ParseVec(v, a.at); }},
     {"--up", "X,Y,Z", "up direction (0,0,1)", [](SnapshotArgs& a, const std::string& v) { return ParseVec(v, a.up); }},
     {"--state", "N", "state: the group of a mode-3 model, the parts of a composite (0)",
      [](SnapshotArgs& a, const std::string& v) { return ParseInt(v, a.state); }},
@@ -89,6 +96,10 @@ const std::vector<Option> kOptions = {
      [](SnapshotArgs& a, const std::string& v) { return ParseFloat(v, a.phase); }},
     {"--clock", "MS", "game clock in milliseconds that animated shaders read (0)",
      [](SnapshotArgs& a, const std::string& v) { return ParseClock(v, a.clock); }},
+    {"--level", "NAME", "a level of the maps folder, drawn from --eye/--at or an overview",
+     [](SnapshotArgs& a, const std::string& v) { a.level = v; return !v.empty(); }},
+    {"--ms", "N", "game time in milliseconds the level runs before the picture (0)",
+     [](SnapshotArgs& a, const std::string& v) { return ParseInt(v, a.levelMs) && a.levelMs >= 0; }},
     {"--model", "NAME", "the model to draw, as in the models folder",
      [](SnapshotArgs& a, const std::string& v) { a.model = v; return !v.empty(); }},
 };
@@ -123,9 +134,13 @@ bool ParseArgs(int argc, char** argv, SnapshotArgs& args) {
 
 // Draws what the arguments ask for; false with a message on stderr.
 bool Render(rdv::Engine& engine, rdv::ModelSnapshot& shot, const SnapshotArgs& args) {
-    (void)engine;
+    if (!args.level.empty()) {
+        const rdv::LevelSnapshotView view{args.eye, args.at, args.up};
+        rdv::DrawLevelSnapshot(engine, args.level, args.levelMs, args.viewGiven ? &view : nullptr);
+        return true;
+    }
     if (args.model.empty()) {
-        std::cerr << "rondovar-snapshot: nothing to draw (give --model NAME)\n";
+        std::cerr << "rondovar-snapshot: nothing to draw (give --model NAME or --level NAME)\n";
         return false;
     }
     shot.DrawModel(args.model, args.state, args.phase);
