@@ -1,0 +1,161 @@
+#include "tiles/MoveChain.h"
+
+#include <cctype>
+#include <cmath>
+
+#include "core/Engine.h"
+#include "core/Error.h"
+#include "level/Level.h"
+#include "packages/Parse.h"
+
+namespace rdv {
+
+int32_t SpeedToHalfPeriod(Engine& engine, const std::string& key, const std::string& value, const std::string& kind) {
+    if (key != "speed")
+        engine.log.Write("Warning: " + key + " is incorrect for " + kind + ": did you mean 'speed'?", 0);
+    return RoundHalfEven(Val(value) / 2);
+}
+
+scrMovechain::scrMovechain(Engine& engine, engLevel& level) : scrScriptedTile(engine, level) {}
+
+void scrMovechain::AssignVar(const std::string& key, const std::string& value) {
+    if (HandlePaintKey(key, value, true)) return;
+    if (key == "model") {
+        modelName = value;
+    } else if (key == "index") {
+        group = ValLong(value);
+    } else if (key == "copyeffect") {
+        bool ok = false;
+        const bool on = ParseLevelBool(value, ok);
+        if (!ok) RaiseInvalidValue(ClassName(), HeaderName(), key, "'true' or 'false'", value);
+        copyEffect = on;
+    } else if (key == "jumpheight") {
+        jumpHeight = ValLong(value);
+    } else if (key == "speed" || key == "delay" || key == "cycle") {
+        halfPeriod = SpeedToHalfPeriod(engine_, key, value, "movechains");
+    } else if (key == "effect") {
+        effect = ValLong(value);
+    } else if (key == "script") {
+        script = value;
+    } else if (key == "normal") {
+        // A zero vector has no direction to normalise: refused like text.
+        if (!ParseVectorValue(engine_, value, true) || !std::isfinite(engine_.ParsedVector.x) ||
+            VectorEquals(engine_.ParsedVector, {0, 0, 0}))
+            RaiseInvalidValue(ClassName(), HeaderName(), key, "'(-)x/y/z'", value);
+        normal = -engine_.ParsedVector;
+    } else {
+        RaiseInvalidProperty(ClassName(), HeaderName(), key);
+    }
+    lastKeyWasPaint_ = false;
+}
+
+void scrMovechain::SecondaryInit() {
+    initialised_ = true;
+    modelIndex = LoadModel(modelName);
+    steps.assign(1, MoveChainStep{});
+    for (const char raw : script) {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(raw)));
+        MoveChainStep* last = &steps.back();
+        int32_t dx = 0, dy = 0, dz = 0;
+        bool append = false;
+        switch (c) {
+        case 'n': append = true; dy = 1; break;
+        case 'e': append = true; dx = 1; break;
+        case 's': append = true; dy = -1; break;
+        case 'w': append = true; dx = -1; break;
+        case 'u': append = true; dz = 1; break;
+        case 'd': append = true; dz = -1; break;
+        case 'i': append = true; break;
+        case '8': dy = 1; break;
+        case '6': dx = 1; break;
+        case '2': dy = -1; break;
+        case '4': dx = -1; break;
+        case '9': dz = 1; break;
+        case '3': dz = -1; break;
+        case 'm': last->mode = 2; break;
+        case 'c': last->mode = 1; break;
+        case ' ': break;
+        default:
+            RaiseError(ErrMoveChain, "scrMoveChain->SecondaryInit->ParseScript",
+                       std::string("Invalid character in movechain script: '") + raw + "'");
+        }
+        if (append) {
+            steps.push_back(steps.back());
+            last = &steps.back();
+        }
+        last->x += dx;
+        last->y += dy;
+        last->z += dz;
+        // Keep the path closed after every character.
+        const size_t n = steps.size();
+        MoveChainStep& before = steps[n >= 2 ? n - 2 : 0];
+        last->px = before.x, last->py = before.y, last->pz = before.z;
+        last->previousMode = before.mode;
+        before.nx = last->x, before.ny = last->y, before.nz = last->z;
+        steps[0].px = last->x, steps[0].py = last->y, steps[0].pz = last->z;
+        steps[0].previousMode = last->mode;
+    }
+    // An empty script still closes the single step onto itself.
+    MoveChainStep& first = steps[0];
+    MoveChainStep& last = steps.back();
+    first.px = last.x, first.py = last.y, first.pz = last.z;
+    last.nx = first.x, last.ny = first.y, last.nz = first.z;
+}
+
+void scrMovechain::Tick(int32_t& elapsed) {
+    if (!initialised_) SecondaryInit();
+    timer -= elapsed;
+    if (timer < 0) {
+        timer += halfPeriod;
+        phase = 1 - phase;
+        if (phase == 1) Advance();
+    }
+    fraction = halfPeriod > 0 ? static_cast<float>(timer) / static_cast<float>(halfPeriod) : 0.0f;
+    if (phase == 1) fraction = 1 - fraction;
+}
+
+void scrMovechain::Advance() {
+    const auto count = static_cast<int32_t>(steps.size());
+    const int32_t nx = GridComponent(normal.x), ny = GridComponent(normal.y), nz = GridComponent(normal.z);
+    for (int32_t i = 0; i < count - 1; ++i) {
+        --cursor;
+        if (cursor <= 0) cursor += count;
+        if (cursor > count) cursor = count;
+        const MoveChainStep& s = steps[static_cast<size_t>(cursor - 1)];
+        const int32_t value = level_.GetMapObject(s.x, s.y, s.z, nx, ny, nz);
+        if (value == 0) continue;
+        level_.SetMapObject(s.x, s.y, s.z, nx, ny, nz, 0);
+        level_.SetMapObject(s.nx, s.ny, s.nz, nx, ny, nz, value);
+    }
+}
+
+int32_t scrMovechain::GetEffect(float& x, float& y, float& z) {
+    return copyEffect ? CopiedEffect(effect, x, y, z) : effect;
+}
+
+void scrMovechain::DrawnCell(int32_t x, int32_t y, int32_t z, D3DXVECTOR3& cell, float& scale) const {
+    cell = {float(x), float(y), float(z)};
+    scale = 1;
+    for (const MoveChainStep& s : steps) {
+        if (s.x != x || s.y != y || s.z != z) continue;
+        const bool back = phase == 1;
+        const D3DXVECTOR3 other = back ? D3DXVECTOR3(float(s.px), float(s.py), float(s.pz))
+                                       : D3DXVECTOR3(float(s.nx), float(s.ny), float(s.nz));
+        const int16_t mode = back ? s.previousMode : s.mode;
+        if (mode == 2) {
+            cell = cell * (0.5f + 0.5f * fraction) + other * (0.5f - 0.5f * fraction);
+        } else {
+            scale = fraction;
+        }
+        return;
+    }
+}
+
+void scrMovechain::Render(int32_t x, int32_t y, int32_t z, int16_t orientation) {
+    D3DXVECTOR3 cell;
+    float scale = 1;
+    DrawnCell(x, y, z, cell, scale);
+    DrawOnFace(modelIndex, group, cell, orientation, {0, 0, 0}, 0, {scale, scale, scale});
+}
+
+} // namespace rdv

@@ -1,0 +1,60 @@
+#pragma once
+// A move chain: faces painted with the chain's number travel one step at a
+// time along a closed path of cells written as a one-line script. The
+// chain moves faces only; whatever stands on them is not carried.
+#include <vector>
+
+#include "tiles/ScriptedTile.h"
+
+namespace rdv {
+
+struct MoveChainStep {
+    int32_t x = 0, y = 0, z = 0;
+    int32_t px = 0, py = 0, pz = 0;   // the step before (step 1: the last)
+    int32_t nx = 0, ny = 0, nz = 0;   // the step after
+    int16_t previousMode = 1;
+    int16_t mode = 1;                 // 1 "c" shrink and grow, 2 "m" slide
+};
+
+class scrMovechain : public scrScriptedTile {
+public:
+    scrMovechain(Engine& engine, engLevel& level);
+    void AssignVar(const std::string& key, const std::string& value) override;
+    void WriteHeader(LevelWriter& out) override { out.WriteLine("-MoveChain"); }
+    void Tick(int32_t& elapsed) override;
+    void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
+    int32_t GetEffect(float& x, float& y, float& z) override;
+    int16_t MaxBounceHeight() override { return static_cast<int16_t>(jumpHeight); }
+    std::string GetFullClassName() const override { return "System.Tiles.Special.Moverchain"; }
+    void SecondaryInit() override;
+
+    // One step of every occupied face along the path.
+    void Advance();
+    // Where and how big the face of cell (x, y, z) is drawn now.
+    void DrawnCell(int32_t x, int32_t y, int32_t z, D3DXVECTOR3& cell, float& scale) const;
+
+    int32_t modelIndex = -1;
+    D3DXVECTOR3 normal{0, 0, -1};
+    std::string modelName = "discpad";
+    std::string script = "i";
+    int32_t group = 1;
+    bool copyEffect = false;
+    int32_t effect = 1;
+    int32_t jumpHeight = 3;
+    int32_t halfPeriod = 2000;
+    int32_t timer = 0;
+    int32_t phase = 0;
+    float fraction = 0;
+    std::vector<MoveChainStep> steps{MoveChainStep{}};  // steps[0] is step 1
+    int32_t cursor = 0;
+
+protected:
+    std::string HeaderName() const override { return "MoveChain"; }
+    std::string ClassName() const override { return "scrMoveChain"; }
+};
+
+// The speed keys: "speed", or "delay"/"cycle" with a warning naming `kind`.
+// Returns the half period.
+int32_t SpeedToHalfPeriod(Engine& engine, const std::string& key, const std::string& value, const std::string& kind);
+
+} // namespace rdv

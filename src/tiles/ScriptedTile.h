@@ -1,0 +1,61 @@
+#pragma once
+// What every scripted tile shares: it is a level object painted into the
+// grid with its own object number, it hands the paint keys to the level,
+// refuses its own keys once painting has begun, and draws its model on a
+// face the way the static tiles do.
+#include <cstdint>
+#include <string>
+
+#include "level/Object.h"
+#include "platform/d3dx/D3DX8Math.h"
+
+namespace rdv {
+
+class Engine;
+class engLevel;
+
+// "up", "sx", "sy", "sz", "dx", "dy", "dz".
+bool IsPaintKey(const std::string& key);
+
+class scrScriptedTile : public LevelObject, public ITile {
+public:
+    scrScriptedTile(Engine& engine, engLevel& level);
+    ITile* AsTile() override { return this; }
+    std::string SectionName() const override { return HeaderName(); }
+
+    // The object number the tile paints with.
+    int32_t OwnNumber() const { return ownNumber_; }
+    bool initialised() const { return initialised_; }
+
+protected:
+    // True (and the key painted) for a paint key; the first one runs
+    // SecondaryInit first when `initOnPaint`. For the tile's own keys it
+    // raises the private-property error once a paint key has been seen.
+    bool HandlePaintKey(const std::string& key, const std::string& value, bool initOnPaint);
+    // The model's index, 0 without graphics or when it cannot be loaded
+    // (the tile then draws nothing but still answers the ball).
+    int32_t LoadModel(const std::string& name);
+    // Draws `model` on the face of orientation `orientation` of the
+    // (fractional) cell, with the static tiles' position and turn;
+    // `offset` is added in world units, `roll` replaces the third angle.
+    void DrawOnFace(int32_t model, int32_t group, const D3DXVECTOR3& cell, int16_t orientation,
+                    const D3DXVECTOR3& offset = {0, 0, 0}, float roll = 0,
+                    const D3DXVECTOR3& scale = {1, 1, 1});
+    // Bounded copy of another tile's effect: a reference to nothing, or a
+    // ring of tiles copying one another, answers solid.
+    int32_t CopiedEffect(int32_t reference, float& x, float& y, float& z);
+
+    Engine& engine_;
+    engLevel& level_;
+    int32_t ownNumber_ = 0;
+    bool lastKeyWasPaint_ = false;
+    bool initialised_ = false;
+
+private:
+    bool copying_ = false;
+};
+
+// Rounds a float vector component to the nearest integer (grid lookups).
+int32_t GridComponent(float v);
+
+} // namespace rdv
