@@ -88,6 +88,15 @@ public:
     // Shared results and texts the original kept as globals.
     D3DXVECTOR3 ParsedVector{};
     std::string CurrentSubtitle;
+    // The view of each player (cameras/View.h SetPlayerView fills it) and
+    // the player whose view is being drawn (game flow sets it).
+    struct PlayerView {
+        D3DXMATRIX view = MatrixIdentity();
+        D3DXVECTOR3 eye{0, 0, 0};
+        D3DXVECTOR3 lookAt{0, 0, 1};
+    };
+    std::array<PlayerView, 2> playerViews{};
+    int32_t currentPlayer = 0;
     std::vector<std::string> languageStrings;  // 92 entries once loaded
 
     // Subsystems, created by the reboot loop (or by a test).

@@ -1,7 +1,14 @@
 #include "level/Registry.h"
 
+#include "cameras/Cameras.h"
+#include "cameras/Director.h"
 #include "objects/Ball.h"
 #include "objects/Controllers.h"
+#include "editor/Editor.h"
+#include "objects/Flagpost.h"
+#include "objects/Music.h"
+#include "objects/Scenery.h"
+#include "objects/Subtitle.h"
 #include "tiles/DropFloor.h"
 #include "tiles/GravityPad.h"
 #include "tiles/MoveChain.h"
@@ -17,6 +24,20 @@ void RegisterBuiltClasses(engRegistry& registry) {
     registry.Register("System.Keyhandler", [](Engine& e, engLevel&) { return std::make_unique<objKeyhandler>(e); });
     registry.Register("System.CutsceneController",
                       [](Engine&, engLevel&) { return std::make_unique<objCutsceneController>(); });
+    registry.Register("System.EditCamera", [](Engine& e, engLevel&) { return std::make_unique<objEditCamera>(e); });
+    registry.Register("System.DrawCursor", [](Engine& e, engLevel& l) { return std::make_unique<objDrawCursor>(e, l); });
+    registry.Register("System.PointCamera", [](Engine& e, engLevel&) { return std::make_unique<objPointCamera>(e); });
+    registry.Register("System.PlaneCamera", [](Engine& e, engLevel&) { return std::make_unique<objPlaneCamera>(e); });
+    registry.Register("System.SpireCamera", [](Engine& e, engLevel&) { return std::make_unique<objSpireCamera>(e); });
+    registry.Register("System.CylinderCamera",
+                      [](Engine& e, engLevel&) { return std::make_unique<objGravityCamera>(e); });
+    registry.Register("System.RotaryCamera", [](Engine& e, engLevel&) { return std::make_unique<objRotaryCamera>(e); });
+    registry.Register("System.Director", [](Engine& e, engLevel& l) { return std::make_unique<objDirector>(e, l); });
+    registry.Register("System.Flagpost", [](Engine& e, engLevel& l) { return std::make_unique<objFlagpost>(e, l); });
+    registry.Register("System.Subtitle", [](Engine& e, engLevel& l) { return std::make_unique<objSubtitleText>(e, l); });
+    registry.Register("System.Music", [](Engine& e, engLevel&) { return std::make_unique<objMusic>(e); });
+    registry.Register("System.Scenery", [](Engine& e, engLevel&) { return std::make_unique<objScenery>(e); });
+    registry.Register("System.Skybox", [](Engine& e, engLevel&) { return std::make_unique<objSkyBox>(e); });
     registry.Register("System.MarkedMetalSpecial", [](Engine& e, engLevel& l) { return std::make_unique<scrGravPad>(e, l); });
     registry.Register("System.AngledPad", [](Engine& e, engLevel& l) { return std::make_unique<scrDirectionalPad>(e, l); });
     registry.Register("System.MoveChain", [](Engine& e, engLevel& l) { return std::make_unique<scrMovechain>(e, l); });

@@ -1,0 +1,16 @@
+#include "objects/Music.h"
+
+#include "core/Engine.h"
+#include "sound/Sound.h"
+
+namespace rdv {
+
+void objMusic::AssignVar(const std::string& key, const std::string& value) {
+    if (key != "song") RaiseInvalidProperty(ClassName(), HeaderName(), key);
+    if (handle != 0) RaisePropertyError(ClassName(), "Couldn't load music: already loaded a song");
+    handle = LoadMusic(engine_, value);
+    // Nothing loaded (sound off): keep whatever plays.
+    if (handle != 0) PlayMusic(engine_, handle, 2000);
+}
+
+} // namespace rdv
