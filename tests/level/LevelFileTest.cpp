@@ -32,8 +32,8 @@ TEST_F(LevelTest, HeaderAndPropertyErrorsCarryTheirTextAndSource) {
         {With({"-ball"}), 1005, "Engine->LoadLevel->ReadLevelFile->NewObject->CreateNewObject",
          "Invalid object: System.ball"},
         // Known to the game but not built into this engine's registry.
-        {With({"-Flagpost"}), 1005, "Engine->LoadLevel->ReadLevelFile->NewObject->CreateNewObject",
-         "Invalid object: System.Flagpost"},
+        {With({"-Dock"}), 1005, "Engine->LoadLevel->ReadLevelFile->NewObject->CreateNewObject",
+         "Invalid object: System.Dock"},
         {With({"-Ball", "bad=1"}), 1005, "Engine->LoadLevel->ReadLevelFile->AssignProperty->objProbe.AssignVar",
          "Invalid property for 'Probe': bad"},
         {With({"-Wall", "up=w"}), 1005, assign, "Invalid property value for 'up', must be (-)x/y/z : w"},
