@@ -1,0 +1,69 @@
+// The flag post "flagpost" (a pole from the floor face with a red flag),
+// the sky box "skybox" (a large cube seen from inside, blue above, pale at
+// the horizon, dark below) and two scenery models: "pillar" (a stone column)
+// and "tree" (a trunk under a green crown). All surfaces are two-sided so
+// that the winding never hides them.
+#include <string>
+
+#include "ContentGen.h"
+
+namespace rdv::contentgen {
+
+namespace {
+
+using V = TcmWriter::Vertex;
+
+void TwoSided(TcmWriter& w, const V& a, const V& b, const V& c, const V& d) {
+    w.Quad(a, b, c, d);
+    w.Quad(d, c, b, a);
+}
+
+// An axis-aligned box; `top` and `bottom` colour its upper and lower corners.
+void Box(TcmWriter& w, float x0, float y0, float z0, float x1, float y1, float z1, uint32_t bottom, uint32_t top) {
+    const V p[8] = {{x0, y0, z0, bottom}, {x1, y0, z0, bottom}, {x1, y1, z0, bottom}, {x0, y1, z0, bottom},
+                    {x0, y0, z1, top},    {x1, y0, z1, top},    {x1, y1, z1, top},    {x0, y1, z1, top}};
+    TwoSided(w, p[0], p[1], p[2], p[3]);
+    TwoSided(w, p[4], p[5], p[6], p[7]);
+    TwoSided(w, p[0], p[1], p[5], p[4]);
+    TwoSided(w, p[1], p[2], p[6], p[5]);
+    TwoSided(w, p[2], p[3], p[7], p[6]);
+    TwoSided(w, p[3], p[0], p[4], p[7]);
+}
+
+} // namespace
+
+void GenFlagpost(Output& out) {
+    {
+        TcmWriter w(1);
+        const float floor = -0.75f;
+        Box(w, -0.04f, -0.04f, floor, 0.04f, 0.04f, 0.65f, 0xFF808080u, 0xFFE0E0E0u);
+        TwoSided(w, {0.04f, 0, 0.65f, 0xFFFF2020u}, {0.55f, 0, 0.50f, 0xFFFF2020u}, {0.55f, 0, 0.50f, 0xFFC01010u},
+                 {0.04f, 0, 0.30f, 0xFFC01010u});
+        Box(w, -0.2f, -0.2f, floor, 0.2f, 0.2f, floor + 0.06f, 0xFF404040u, 0xFF606060u);
+        out.WriteText("models", "flagpost.tcm", w.Text());
+    }
+    {
+        TcmWriter w(1);
+        const float s = 60.0f;
+        Box(w, -s, -s, -s, s, s, s, 0xFF202838u, 0xFF3060D0u);
+        // A pale band at the horizon.
+        Box(w, -s * 0.99f, -s * 0.99f, -4.0f, s * 0.99f, s * 0.99f, 4.0f, 0xFFA0B0C8u, 0xFFC8D8F0u);
+        out.WriteText("models", "skybox.tcm", w.Text());
+    }
+    {
+        TcmWriter w(1);
+        Box(w, -0.5f, -0.5f, -0.75f, 0.5f, 0.5f, -0.45f, 0xFF605850u, 0xFF807870u);
+        Box(w, -0.3f, -0.3f, -0.45f, 0.3f, 0.3f, 3.0f, 0xFF908878u, 0xFFC0B8A8u);
+        Box(w, -0.45f, -0.45f, 3.0f, 0.45f, 0.45f, 3.3f, 0xFF807870u, 0xFFA09890u);
+        out.WriteText("models", "pillar.tcm", w.Text());
+    }
+    {
+        TcmWriter w(1);
+        Box(w, -0.12f, -0.12f, -0.75f, 0.12f, 0.12f, 0.9f, 0xFF503018u, 0xFF704828u);
+        Box(w, -0.6f, -0.6f, 0.6f, 0.6f, 0.6f, 1.6f, 0xFF186020u, 0xFF30A040u);
+        Box(w, -0.35f, -0.35f, 1.6f, 0.35f, 0.35f, 2.1f, 0xFF207028u, 0xFF40C050u);
+        out.WriteText("models", "tree.tcm", w.Text());
+    }
+}
+
+} // namespace rdv::contentgen
