@@ -1,0 +1,170 @@
+#include "game/Campaign.h"
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "core/Engine.h"
+#include "core/Error.h"
+#include "packages/Package.h"
+#include "packages/Parse.h"
+#include "platform/FileSearch.h"
+
+namespace rdv {
+
+namespace {
+
+constexpr const char* kSource = "Engine->Game->LoadCampaign";
+
+std::vector<char> ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+int32_t ReadInt(const char* p) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+    return static_cast<int32_t>(v);
+}
+
+void WriteInt(char* p, int32_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+} // namespace
+
+std::string engCampaign::KeyOf(const std::string& name) {
+    if (name.size() >= kKeyLength) return name.substr(0, kKeyLength);
+    return std::string(kKeyLength - name.size(), ' ') + name;
+}
+
+void engCampaign::LoadCampaign(const std::string& name) {
+    levels.assign(1, "");
+    count = 0;
+    MaxLevel = 0;
+    if (name.size() > kKeyLength) RaiseError(ErrFormat, kSource, "Campaign name too long: " + name);
+    key = KeyOf(name);
+
+    std::string type = "dat";
+    const int32_t handle = OpenPackage(engine_, name, "data", type);
+    if (handle == 0) RaiseError(ErrFileAccess, kSource, "Couldn't open package: " + name);
+    try {
+        if (type != "dat") RaiseError(ErrFileType, kSource, "Invalid type: " + name);
+        engPackage& packages = Packages(engine_);
+        while (!packages.PackageEOF(handle)) {
+            const std::string line = packages.ReadPackageLine(handle);
+            if (line.empty() || line == "*") break;
+            const size_t eq = line.find('=');
+            if (eq == std::string::npos) RaiseError(ErrFormat, kSource, "Invalid line in " + name);
+            const std::string k = line.substr(0, eq), value = line.substr(eq + 1);
+            if (Val(k) <= 0) {
+                if (k == "N") {
+                    count = MaxLevel = std::max(ValLong(value), 0);
+                    levels.assign(size_t(count) + 1, "");
+                } else if (k == "MaxLevel") {
+                    MaxLevel = ValLong(value);
+                } else {
+                    RaiseError(ErrFormat, kSource, "Invalid line in " + name);
+                }
+            } else {
+                const int32_t index = ValLong(k);
+                if (index < 1 || index > count) RaiseError(ErrSubscript, kSource, "Subscript out of range");
+                levels[index] = value;
+            }
+        }
+    } catch (...) {
+        ClosePackage(engine_, handle);
+        throw;
+    }
+    ClosePackage(engine_, handle);
+}
+
+void engCampaign::Bootcampaign(int32_t start) {
+    current = start == 0 ? LoadProgress() : start;
+    mode = Booted;
+    if (endLevel) endLevel(3);
+}
+
+void engCampaign::LoadNext(int32_t status) {
+    auto levelName = [&]() -> std::string {
+        return current >= 0 && current < int32_t(levels.size()) ? levels[current] : std::string();
+    };
+    switch (mode) {
+    case Playing:
+        if (status == 1) {
+            if (current < count) ++current;
+            if (current <= MaxLevel) SaveProgress(current);
+        }
+        Load(levelName());
+        break;
+    case MenuBackground:
+        if (resetBalls) resetBalls();
+        break;
+    case Booted:
+        mode = Playing;
+        Load(levelName());
+        break;
+    default:
+        break;
+    }
+}
+
+std::string engCampaign::ProgressPath() const {
+    return (ResolveNoCase(engine_.programFolder, "data") / "progress.dat").string();
+}
+
+int32_t engCampaign::LoadProgress() {
+    const std::vector<char> bytes = ReadAll(ProgressPath());
+    // Only whole records count: a cut-off record at the end is no progress.
+    for (size_t p = 0; p + kRecordLength <= bytes.size(); p += kRecordLength) {
+        if (std::memcmp(bytes.data() + p, key.data(), kKeyLength) == 0) return ReadInt(bytes.data() + p + kKeyLength);
+    }
+    return 0;
+}
+
+void engCampaign::SaveProgress(int32_t level) {
+    const std::filesystem::path path = ProgressPath();
+    std::vector<char> bytes = ReadAll(path);
+    bytes.resize(bytes.size() - bytes.size() % kRecordLength);
+    bool found = false;
+    for (size_t p = 0; p < bytes.size(); p += kRecordLength) {
+        if (std::memcmp(bytes.data() + p, key.data(), kKeyLength) == 0) {
+            WriteInt(bytes.data() + p + kKeyLength, level);
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        const size_t p = bytes.size();
+        bytes.resize(p + kRecordLength);
+        std::memcpy(bytes.data() + p, key.data(), kKeyLength);
+        WriteInt(bytes.data() + p + kKeyLength, level);
+    }
+    // A new file replaces the old only when complete, so a crash while
+    // saving never loses the other campaigns' records.
+    std::filesystem::path temp = path;
+    temp += ".tmp";
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), std::streamsize(bytes.size()));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::filesystem::remove(temp, ec);
+            engine_.log("WARNING: could not write progress.dat", 4);
+            return;
+        }
+    }
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
+        std::filesystem::remove(temp, ec);
+        engine_.log("WARNING: could not write progress.dat", 4);
+    }
+}
+
+} // namespace rdv

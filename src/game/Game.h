@@ -1,0 +1,110 @@
+#pragma once
+// engGame (engine.game): the game flow. It owns the one current level and
+// the campaign, decides how the players' views are drawn (one view, split
+// screen or alternating halves), and puts the menu or the subtitle line
+// over the level each frame.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "game/Campaign.h"
+#include "platform/d3d/D3D8.h"
+#include "platform/d3dx/D3DX8Math.h"
+
+namespace rdv {
+
+class Engine;
+class engLevel;
+
+// What the menu and the Esc handling read of the input each frame.
+struct MenuInput {
+    bool esc = false;
+    bool left = false;
+    bool right = false;
+    float cursorX = 0.0f;
+    float cursorY = 0.0f;
+};
+
+class engGame {
+public:
+    explicit engGame(Engine& engine);
+    ~engGame();
+    engGame(const engGame&) = delete;
+    engGame& operator=(const engGame&) = delete;
+
+    // Replaces the current level by a new one loaded from `name`; the old
+    // one stays current if the load fails, and lives until the next frame
+    // so that a level may ask for its own replacement from inside its Tick.
+    void ReplaceLevel(const std::string& name);
+    engLevel* Level() { return level.get(); }
+
+    void Frame();
+    void SetupViewports();
+    // The level's dual option decides the view mode once a level is read.
+    void AdoptLevelViewMode();
+
+    std::shared_ptr<engLevel> level;
+    std::unique_ptr<engCampaign> campaign;
+    std::string currentLevelName;
+
+    bool menuOpen = false;
+    int16_t menuPage = 0;
+    bool clickConsumed = false;
+    uint8_t viewMode = 0;
+    uint8_t previousViewMode = 0;
+    int32_t viewTimer = 3000;
+    std::array<D3DVIEWPORT8, 3> viewports{};
+    int32_t currentViewport = 0;
+    D3DXVECTOR3 cameraDirection{1, 0, 0};
+    D3DXMATRIX menuView{};
+    uint32_t lastTickTime = 0;
+    uint32_t frameEndTime = 0;
+
+    int32_t fontModel = 0, menuModel = 0, mouseModel = 0, arrowModel = 0, loaderModel = 0;
+
+    // Menu state shared by the pages.
+    float scroll = 0.0f;
+    bool restartNeeded = false;
+    int32_t keyCaptureSlot = -1;
+    bool advancedView = false;
+
+    // This frame's buttons and cursor; read from the input module unless a
+    // test replaces it.
+    std::function<MenuInput()> readInput;
+    MenuInput in;
+
+    // Draws the level of the current player with the current viewport.
+    void TickAndRender();
+    void RenderView(int32_t& elapsed);
+    void SetViewport(int32_t index);
+    void MenuCamera();
+
+private:
+    void TwoViewStep();
+    uint32_t Now();
+
+    Engine& engine_;
+    std::shared_ptr<engLevel> retired_;
+    int32_t endingReason_ = 2;
+    uint32_t now_ = 0;
+};
+
+// The engine's game module (made on first use in engine.game).
+engGame& Game(Engine& engine);
+
+// Draws the loading screen as one frame.
+void DrawLoadingScreen(Engine& engine);
+
+// ---- the menu (Menu.cpp)
+// Menu units to world: menu and text are drawn on a plane in front of the
+// menu camera; one cursor unit is kMenuUnit menu units.
+inline constexpr float kMenuUnit = 4.0f;
+// align: 0 centred, 1 left, 2 right. Position and size in menu units.
+void DrawText(Engine& engine, float x, float y, const std::string& text, float size, int align);
+bool MenuButton(Engine& engine, float x, float y, const std::string& caption, const std::string& help);
+void TextBox(Engine& engine, float x, float y, float size, const std::string& text, int width);
+void MenuPage(Engine& engine);
+
+} // namespace rdv
