@@ -22,7 +22,7 @@ LevelSnapshotView OverviewOf(const engLevel& level) {
     return view;
 }
 
-void DrawLevelFrame(Engine& engine, engLevel& level, int32_t ms, const LevelSnapshotView& view) {
+void DrawLevelFrame(Engine& engine, engLevel& level, int32_t ms, const LevelSnapshotView& view, bool fromPlayer0) {
     level.viewDirection = view.at - view.eye;
     IDirect3DDevice8* device = engine.gfx ? engine.gfx->Device() : nullptr;
     if (device) {
@@ -35,6 +35,15 @@ void DrawLevelFrame(Engine& engine, engLevel& level, int32_t ms, const LevelSnap
         int32_t step = std::min(left, 20);
         left -= step;
         level.Tick(step);
+    }
+    if (fromPlayer0) {
+        // One frame lets the level's director place player 0's view; what it
+        // draws is cleared away below.
+        int32_t zero = 0;
+        level.Tick(zero);
+        const auto& player = engine.playerViews[0];
+        level.viewDirection = player.lookAt - player.eye;
+        if (device) device->SetTransform(D3DTS_VIEW, &player.view);
     }
     if (device) {
         const DWORD flags = D3DCLEAR_ZBUFFER | (level.colourClear ? D3DCLEAR_TARGET : 0u);
@@ -49,7 +58,10 @@ std::unique_ptr<engLevel> DrawLevelSnapshot(Engine& engine, const std::string& n
     if (!Registry(engine).tilesLoaded) LoadSystemClasses(engine);
     auto level = std::make_unique<engLevel>(engine);
     level->LoadLevel(name);
-    DrawLevelFrame(engine, *level, ms, view ? *view : OverviewOf(*level));
+    // Without an asked-for view, a level with a director is seen as player 0
+    // sees it; one without is seen from above.
+    const bool fromPlayer0 = !view && level->FindObject("System.Director") != 0;
+    DrawLevelFrame(engine, *level, ms, view ? *view : OverviewOf(*level), fromPlayer0);
     return level;
 }
 

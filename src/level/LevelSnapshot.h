@@ -21,13 +21,16 @@ struct LevelSnapshotView {
 LevelSnapshotView OverviewOf(const engLevel& level);
 
 // Runs `level` `ms` ms in frames of at most 20 ms, clears the picture and
-// draws one more frame (elapsed 0) from `view`. The device's frame must
+// draws one more frame (elapsed 0) from `view`, or from player 0's view as
+// the level's objects left it when `fromPlayer0`. The device's frame must
 // already be begun (ModelSnapshot::Begin); the caller ends it.
-void DrawLevelFrame(Engine& engine, engLevel& level, int32_t ms, const LevelSnapshotView& view);
+void DrawLevelFrame(Engine& engine, engLevel& level, int32_t ms, const LevelSnapshotView& view,
+                    bool fromPlayer0 = false);
 
 // Loads level `name` from "maps", runs it `ms` ms in frames of at most 20 ms,
 // clears the picture and draws one more frame (elapsed 0) from `view`, or
-// from OverviewOf when none is given. The device's frame must already be
+// when none is given from player 0's view if the level has a director (its
+// first frame places the view), else from OverviewOf. The device's frame must already be
 // begun (ModelSnapshot::Begin); the caller ends it. Returns the level so the
 // caller may look at it; load errors are raised as engine errors.
 std::unique_ptr<engLevel> DrawLevelSnapshot(Engine& engine, const std::string& name, int32_t ms,
