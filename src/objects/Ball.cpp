@@ -18,13 +18,14 @@ namespace {
 constexpr float kCell = 1.5f;
 constexpr float kToGrid = 0.6666667f;
 
+// Vector helpers in the engine's D3DX module and parsing utilities.
 D3DXVECTOR3 Cross(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    D3DXVECTOR3 out;
+    D3DXVec3Cross(&out, &a, &b);
+    return out;
 }
 
-float Dot(const D3DXVECTOR3& a, const D3DXVECTOR3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-D3DXVECTOR3 Abs(const D3DXVECTOR3& v) { return {std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}; }
+float Dot(const D3DXVECTOR3& a, const D3DXVECTOR3& b) { return D3DXVec3Dot(&a, &b); }
 
 // Grid rounding: to nearest, ties to even (the default rounding mode).
 int32_t GridRound(float v) { return static_cast<int32_t>(std::nearbyint(v)); }
@@ -611,7 +612,7 @@ void objBall::PreHitWall() {
         viewUp = up;
         moveDir = targetHeading;
         up = -up;
-        upAbs = Abs(up);
+        upAbs = VectorAbs(up);
         const float k = Dot(up, side);
         targetHeading = targetHeading * (-k);
         turnTime = 350;
@@ -624,7 +625,7 @@ void objBall::PreHitWall() {
         up = moveDir;
         viewUp = up;
         turnFrom = angles;
-        upAbs = Abs(up);
+        upAbs = VectorAbs(up);
         moveDir = -targetHeading;
         const float k = Dot(up, side);
         targetHeading = targetHeading * (-k);

@@ -6,19 +6,16 @@
 
 #include "core/Engine.h"
 #include "objects/Ball.h"
+#include "packages/Parse.h"
 
 namespace rdv {
-
-namespace {
-D3DXVECTOR3 Abs3(const D3DXVECTOR3& v) { return {std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}; }
-} // namespace
 
 void objBall::ComputeDisplay(D3DXVECTOR3& D, D3DXVECTOR3& S) {
     const D3DXVECTOR3 P = position;
     const D3DXVECTOR3 u = up;
     const D3DXVECTOR3 m = moveDir;
     const D3DXVECTOR3 a = upAbs;
-    const D3DXVECTOR3 M = Abs3(moveDir);
+    const D3DXVECTOR3 M = VectorAbs(moveDir);
     const D3DXVECTOR3 S0{0.25f, 0.25f, 0.25f};
     const float T = static_cast<float>(phaseTime);
     auto sq = [](float v) { return v * v; };
