@@ -23,14 +23,36 @@ protected:
         out << "BTv1\r\n";
         for (const auto& line : lines) out << line << "\r\n";
     }
-    // Runs the level and returns every line.
-    std::vector<std::string> Simulate(const std::string& name, int32_t step, int32_t total) {
+    // Runs the level and returns every line; `steer` runs after the load.
+    std::vector<std::string> Simulate(const std::string& name, int32_t step, int32_t total,
+                                      const std::function<void(Simulation&)>& steer = {}) {
         Simulation sim(folder);
         sim.recording().gfx().makeModel = [] { return std::make_shared<QuietModel>(); };
         sim.Load(name);
+        if (steer) steer(sim);
         std::vector<std::string> lines;
         sim.Run(step, total, [&](const std::string& l) { lines.push_back(l); });
         return lines;
+    }
+    // rondovar-sim as a shell runs it, with file-less models.
+    int Tool(const std::vector<std::string>& args, std::string& out, std::string& err) {
+        std::ostringstream o, e;
+        const int status = RunSimulator(args, folder, o, e, [](Simulation& sim) {
+            sim.recording().gfx().makeModel = [] { return std::make_shared<QuietModel>(); };
+        });
+        out = o.str();
+        err = e.str();
+        return status;
+    }
+    void WriteFile(const std::string& name, const std::string& text) {
+        std::ofstream out(folder / name, std::ios::binary);
+        out << text;
+    }
+    // A row of floor from (1, 0) to (1, 3), the ball at its start and the
+    // ball's flag post two cells ahead (+y is the ball's first heading).
+    void WriteGoalLevel(const std::string& name) {
+        WriteLevel(name, {"-World", "x=3", "y=5", "z=3", "-Wall", "up=z", "sx=1", "sy=0", "sz=1", "dy=3", "-Ball",
+                          "x=1", "y=0", "z=1", "player=1", "up=z", "-Flagpost", "x=1", "y=2", "z=1", "player=1"});
     }
     std::filesystem::path folder;
 };
@@ -81,16 +103,23 @@ TEST_F(SimulationTest, AScriptedBallRollsAlongTheRowFallsOffAndStartsAgain) {
 TEST_F(SimulationTest, CommandLineOptionsAndLoadErrors) {
     SimulationOptions o;
     std::string error;
-    ASSERT_TRUE(ParseSimulationArguments({"--step", "1", "--ms", "3000", "--seed", "7", "lvl"}, o, error));
+    ASSERT_TRUE(ParseSimulationArguments({"--step", "1", "--views", "--ms", "3000", "--drive", "2", "ff.>", "--seed",
+                                          "7", "--keys", "k.txt", "--drive", "1", "f.", "lvl"},
+                                         o, error));
+    EXPECT_TRUE(o.views);
+    EXPECT_EQ(o.keysFile, "k.txt");
+    EXPECT_EQ(o.drives, (std::vector<std::pair<int32_t, std::string>>{{2, "ff.>"}, {1, "f."}}));
     EXPECT_EQ(o.step, 1);
     EXPECT_EQ(o.total, 3000);
     EXPECT_TRUE(o.seeded);
     EXPECT_EQ(o.seed, 7u);
     EXPECT_EQ(o.level, "lvl");
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {}, {"--step", "0", "l"}, {"--step"}, {"--ms", "x", "l"}, {"--views", "l"}, {"a", "b"}}) {
+             {}, {"--step", "0", "l"}, {"--step"}, {"--ms", "x", "l"}, {"--views"}, {"a", "b"}, {"--drive", "3", "f.", "l"},
+             {"--drive", "1", "f.", "--drive", "1", "b.", "l"}, {"--drive", "1"}, {"--start", "0", "l"},
+             {"--campaign", "c", "l"}, {"--campaign", "c", "--start", "-1"}}) {
         SimulationOptions p;
-        EXPECT_FALSE(ParseSimulationArguments(bad, p, error));
+        EXPECT_FALSE(ParseSimulationArguments(bad, p, error)) << ::testing::PrintToString(bad);
         EXPECT_FALSE(error.empty());
     }
 
@@ -105,6 +134,97 @@ TEST_F(SimulationTest, CommandLineOptionsAndLoadErrors) {
                           "Invalid property value for 'Ball.player', must be 1 or 2: 3\n");
     std::ostringstream err2;
     EXPECT_EQ(RunSimulator({"--nope", "bad"}, folder, out2, err2), 2);
+}
+
+
+// The time of the first line that ends with `what`, or -1.
+int64_t TimeOf(const std::vector<std::string>& lines, const std::string& what) {
+    for (const auto& l : lines)
+        if (l.size() > what.size() && l.compare(l.size() - what.size(), what.size(), what) == 0 &&
+            l[l.size() - what.size() - 1] == ' ')
+            return std::stoll(l.substr(0, l.find(' ')));
+    return -1;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
+
+TEST_F(SimulationTest, ADrivenBallRollsOntoItsFlagPostAndWins) {
+    WriteGoalLevel("goal");
+    // Left alone the ball only bounces on its start cell.
+    EXPECT_EQ(TimeOf(Simulate("goal", 10, 6000), "endlevel 1"), -1);
+
+    const std::vector<std::string> lines = Simulate("goal", 10, 6000, [](Simulation& sim) { sim.DriveBall(1, "f."); });
+    EXPECT_TRUE(Has(lines, "900 ball 0 phase 5 cell 1 1 1 up 0 0 1"));
+    EXPECT_TRUE(Has(lines, "2200 ball 0 phase 5 cell 1 2 1 up 0 0 1"));
+    const int64_t won = TimeOf(lines, "endlevel 1");
+    EXPECT_GE(won, 2200);
+    EXPECT_LE(won, 2210);
+    EXPECT_EQ(TimeOf(lines, "endlevel 2"), -1);
+    // Three seconds later the level asks for the next one.
+    EXPECT_EQ(TimeOf(lines, "loadnext 1"), won + 3000);
+
+    Simulation sim(folder);
+    sim.recording().gfx().makeModel = [] { return std::make_shared<QuietModel>(); };
+    sim.Load("goal");
+    try {
+        sim.DriveBall(2, "f.");
+        ADD_FAILURE() << "a ball the level does not have was driven";
+    } catch (const SimulationError& e) {
+        EXPECT_EQ(std::string(e.what()), "level goal has no ball for player 2");
+    }
+    EXPECT_THROW(sim.DriveBall(0, "f."), SimulationError);
+    EXPECT_THROW(sim.ScheduleKey(0, 256, true), SimulationError);
+    EXPECT_THROW(sim.ScheduleKey(-1, 1, true), SimulationError);
+}
+
+TEST_F(SimulationTest, KeysPressedAtSetTimesSteerTheBallAsAPlayersKeysDo) {
+    WriteGoalLevel("goal");
+    constexpr int kUp = 0xC8;
+    // Held from the start: the same roll as the cutscene command.
+    std::vector<std::string> lines = Simulate("goal", 10, 4000, [](Simulation& sim) { sim.ScheduleKey(0, kUp, true); });
+    EXPECT_TRUE(Has(lines, "900 ball 0 phase 5 cell 1 1 1 up 0 0 1"));
+    EXPECT_GE(TimeOf(lines, "endlevel 1"), 2200);
+    EXPECT_LE(TimeOf(lines, "endlevel 1"), 2210);
+
+    // Held only while the first move is chosen (at 500 ms, when the first
+    // bounce ends), the ball stops one cell on.
+    lines = Simulate("goal", 10, 6000, [](Simulation& sim) {
+        sim.ScheduleKey(600, kUp, false);
+        sim.ScheduleKey(400, kUp, true);
+    });
+    EXPECT_TRUE(Has(lines, "900 ball 0 phase 5 cell 1 1 1 up 0 0 1"));
+    EXPECT_EQ(TimeOf(lines, "endlevel 1"), -1);
+    for (const auto& l : lines) EXPECT_EQ(l.find("cell 1 2 1"), std::string::npos) << l;
+
+    // The same solution from the shell; the times in the file need no order.
+    WriteFile("solution.keys", "# hold the up arrow\n\n  4000 up 0xC8   # let go\n0 down 200\n");
+    std::string out, err;
+    ASSERT_EQ(Tool({"--ms", "4000", "--keys", (folder / "solution.keys").string(), "goal"}, out, err), 0) << err;
+    EXPECT_GE(TimeOf(Lines(out), "endlevel 1"), 2200);
+    ASSERT_EQ(Tool({"--ms", "4000", "--drive", "1", "f.", "goal"}, out, err), 0) << err;
+    EXPECT_GE(TimeOf(Lines(out), "endlevel 1"), 2200);
+
+    // What an author gets wrong is named with its line.
+    WriteFile("bad.keys", "0 down 200\n# fine\n100 press 200\n");
+    EXPECT_EQ(Tool({"--keys", (folder / "bad.keys").string(), "goal"}, out, err), 2);
+    EXPECT_EQ(err, "rondovar-sim: " + (folder / "bad.keys").string() +
+                       ":3: expected \"MS down|up SCANCODE\" (scan code 0 to 255), not \"100 press 200\"\n");
+    EXPECT_EQ(out, "");
+    for (const char* line : {"-5 down 1", "5 down 256", "5 down 0x", "5 down", "5 up 1 2", "x up 1"}) {
+        std::istringstream in(line);
+        std::vector<KeyEvent> events;
+        std::string error;
+        EXPECT_FALSE(ParseKeyScript(in, "k", events, error)) << line;
+        EXPECT_EQ(error.rfind("k:1: ", 0), 0u) << error;
+    }
+    EXPECT_EQ(Tool({"--keys", (folder / "none.keys").string(), "goal"}, out, err), 2);
+    EXPECT_EQ(Tool({"--drive", "2", "f.", "goal"}, out, err), 2);
+    EXPECT_EQ(err, "rondovar-sim: level goal has no ball for player 2\n");
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-// rondovar-sim [--step MS] [--ms TOTAL] [--seed N] LEVEL
+// rondovar-sim [--step MS] [--ms TOTAL] [--seed N] [--views] [--drive P COMMAND]... [--keys FILE]
+//              [--solutions DIR] (LEVEL | --campaign NAME [--start N])
 #include <iostream>
 #include <string>
 #include <vector>
