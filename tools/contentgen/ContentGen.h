@@ -60,6 +60,7 @@ public:
     void Quad(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d, const std::string& kind = "T",
               const std::string& texture = "", int group = 0);
     std::string Text() const;
+    int VertexCount() const { return static_cast<int>(vertices_.size()); }
 
 private:
     TcmWriter() = default;

@@ -275,8 +275,9 @@ std::string BallRing() {
     return w.Text();
 }
 
+// The laser glows through the pixel shader "glow".
 std::string LaserModel() {
-    TcmWriter w(2);
+    TcmWriter w(2, "S", {"glow"});
     const float t = 0.08f;  // emitter bars along two edges, the beam between them
     Box(w, -kHalf, -kHalf, -t, kHalf, -kHalf + 2 * t, t, "T", "tile_laserframe", 0);
     Box(w, -kHalf, kHalf - 2 * t, -t, kHalf, kHalf, t, "T", "tile_laserframe", 0);
@@ -305,8 +306,9 @@ std::string SpikeTrap() {
     return w.Text();
 }
 
+// The energy pattern races along the field: texel shader "forcefield".
 std::string TechField() {
-    TcmWriter w(3);
+    TcmWriter w(3, "S", {"forcefield"});
     const char* textures[4] = {"", "tile_field1", "tile_field2", "tile_field3"};
     for (int group = 1; group <= 3; ++group) TwoSided(w, kHalf, 0, "TA", textures[group], group);
     return w.Text();
@@ -327,8 +329,9 @@ std::string AirTrap() {
     return w.Text();
 }
 
+// The surface drifts and ripples: texel shader "water".
 std::string WaterField() {
-    TcmWriter w(2);
+    TcmWriter w(2, "S", {"water"});
     TwoSided(w, kHalf, 0, "TA", "tile_water", 0);
     return w.Text();
 }
