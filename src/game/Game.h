@@ -64,11 +64,15 @@ public:
 
     int32_t fontModel = 0, menuModel = 0, mouseModel = 0, arrowModel = 0, loaderModel = 0;
 
-    // Menu state shared by the pages.
+    // Menu state shared by the pages. scroll is how far the page's slider
+    // knob has moved down from its top, in cursor units.
     float scroll = 0.0f;
     bool restartNeeded = false;
     int32_t keyCaptureSlot = -1;
     bool advancedView = false;
+    // The help text (or tool tip) under the cursor this frame; drawn last,
+    // over every widget of the page.
+    std::string pendingHelp;
 
     // This frame's buttons and cursor; read from the input module unless a
     // test replaces it.
@@ -97,14 +101,40 @@ engGame& Game(Engine& engine);
 // Draws the loading screen as one frame.
 void DrawLoadingScreen(Engine& engine);
 
-// ---- the menu (Menu.cpp)
-// Menu units to world: menu and text are drawn on a plane in front of the
-// menu camera; one cursor unit is kMenuUnit menu units.
+// ---- the menu (Menu.cpp widgets, MenuPages.cpp pages)
+// Menu units: widgets are placed and drawn in them; the cursor (and every
+// hit box) is in cursor units, one cursor unit being kMenuUnit menu units.
+// The screen spans y -4..4 and x -4 aspect..4 aspect menu units.
 inline constexpr float kMenuUnit = 4.0f;
+
 // align: 0 centred, 1 left, 2 right. Position and size in menu units.
 void DrawText(Engine& engine, float x, float y, const std::string& text, float size, int align);
+// The widgets return true in the frame they are clicked: cursor on them,
+// left button down and the click-consumed flag clear (which they then set).
+// A held right button over a widget shows its help text at the cursor.
+// 4 x 1 menu units ("menu" frame 1, frame 0 hovered) with its caption.
 bool MenuButton(Engine& engine, float x, float y, const std::string& caption, const std::string& help);
-void TextBox(Engine& engine, float x, float y, float size, const std::string& text, int width);
+// A 0.5-unit box: off/on ("menu" frames 3/4), or off with a label beside it.
+bool SmallButton(Engine& engine, float x, float y, bool on, const std::string& help);
+bool SmallButton(Engine& engine, float x, float y, const std::string& label, const std::string& help);
+// A 0.5-unit arrow, direction -1 left / +1 right.
+bool ArrowButton(Engine& engine, float x, float y, int direction, const std::string& help);
+// A 0.5-unit box that only answers the right button with its help text.
+void InfoLabel(Engine& engine, float x, float y, const std::string& help);
+// A vertical knob at cursor x `x`, between cursor y `lower` and `upper`:
+// dragging with the left button moves `value` (the knob's cursor y).
+float Slider(Engine& engine, float x, float upper, float lower, float& value);
+// Vertical alignment of a TextBox: where its position is.
+enum TextBoxAlign : int { kTextBottom = 0, kTextTop = 1, kTextMiddle = 2 };
+// Splits `text` at blanks into at most 10 lines of at most `width` characters.
+void TextBox(Engine& engine, float x, float y, float size, const std::string& text, int width,
+             int valign = kTextBottom);
+// The page background.
+void Panel(Engine& engine);
+// Draws and handles the current page, then the mouse pointer.
 void MenuPage(Engine& engine);
+// Puts one option of the settings onto the device at once: "ATF"
+// anisotropy, "ILC" interlacing (the view mode), "LGT" lighting, "SPC" specular.
+void ApplyRenderSetting(Engine& engine, const std::string& code);
 
 } // namespace rdv

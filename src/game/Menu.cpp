@@ -1,33 +1,31 @@
-// The 3-D menu: immediate-mode widgets drawn every frame on a plane in
-// front of the menu camera, and the pages built from them.
+// The 3-D menu's widgets: immediate-mode, drawn every frame on a plane in
+// front of the menu camera, each reporting whether it was clicked.
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "core/Engine.h"
-#include "core/Error.h"
 #include "game/Game.h"
-#include "game/Library.h"
+#include "game/MenuDraw.h"
 #include "graphics/Core.h"
 #include "graphics/Model.h"
-#include "packages/Package.h"
 
 namespace rdv {
 
-namespace {
+namespace menu {
 
-// The menu plane lies this far in front of the menu camera; at the
-// projection's half-height of 0.5 per unit it spans one cursor unit from
-// the centre to the top of the screen.
-constexpr float kPlaneDistance = 2.0f;
-
-void DrawModel(Engine& engine, int32_t model, int32_t frame, float x, float y, float scale) {
+void DrawModel(Engine& engine, int32_t model, int32_t frame, float x, float y, float width, float height,
+               float turn) {
     gfxModel* m = engine.gfx ? engine.gfx->Model(model) : nullptr;
     if (!m) return;
-    const float s = scale / kMenuUnit;
-    m->DisplayMesh(engine, frame, 0, kPlaneDistance, x / kMenuUnit, y / kMenuUnit, 0, 0, 0, s, s, s);
+    const float sy = width / kMenuUnit, sz = height / kMenuUnit;
+    m->DisplayMesh(engine, frame, 0, kPlaneDistance, x / kMenuUnit, y / kMenuUnit, 0, turn, 0, std::min(sy, sz), sy,
+                   sz);
 }
 
 std::string Text(const Engine& engine, int index) {
-    return index >= 0 && index < int(engine.languageStrings.size()) ? engine.languageStrings[index] : std::string();
+    return index >= 0 && index < int(engine.languageStrings.size()) ? engine.languageStrings[size_t(index)]
+                                                                     : std::string();
 }
 
 bool Inside(const MenuInput& in, float x, float y, float halfWidth, float halfHeight) {
@@ -35,39 +33,20 @@ bool Inside(const MenuInput& in, float x, float y, float halfWidth, float halfHe
     return std::fabs(in.cursorX - cx) <= halfWidth && std::fabs(in.cursorY - cy) <= halfHeight;
 }
 
-void HelpText(Engine& engine, bool hovered, const std::string& help) {
+void OfferHelp(Engine& engine, bool hovered, const std::string& help) {
     engGame& game = Game(engine);
-    if (hovered && game.in.right && !help.empty())
-        DrawText(engine, game.in.cursorX * kMenuUnit, (game.in.cursorY + 0.1f) * kMenuUnit, help, 0.1f * kMenuUnit,
-                 0);
+    if (hovered && game.in.right && !help.empty()) game.pendingHelp = help;
 }
 
-// One action per press: a click is taken only while the flag is clear.
 bool Clicked(engGame& game, bool hovered) {
     if (!hovered || !game.in.left || game.clickConsumed) return false;
     game.clickConsumed = true;
     return true;
 }
 
-void CampaignPage(Engine& engine, engGame& game, bool continuing) {
-    DrawModel(engine, game.menuModel, 2, 0, 0, 4.0f);
-    engLibrary& lib = Library(engine);
-    for (int32_t i = 1; i <= lib.campaignCount; ++i) {
-        const float y = 3.0f - 0.75f * float(i - 1) + game.scroll;
-        const std::string caption = ResolveTextReference(engine, lib.campaignCaptions[size_t(i)]);
-        DrawModel(engine, lib.campaignModels[size_t(i)], lib.campaignFrames[size_t(i)], -2.6f, y, 0.4f);
-        if (MenuButton(engine, 0, y, caption, Text(engine, continuing ? 6 : 4))) {
-            game.campaign->LoadCampaign(lib.campaignFiles[size_t(i)]);
-            game.campaign->Bootcampaign(continuing ? 0 : 1);
-            game.menuOpen = false;
-            game.menuPage = 0;
-            return;
-        }
-    }
-    if (MenuButton(engine, 0, -3, Text(engine, 11), Text(engine, 12))) game.menuPage = 0;
-}
+} // namespace menu
 
-} // namespace
+using namespace menu;
 
 void DrawText(Engine& engine, float x, float y, const std::string& text, float size, int align) {
     const int32_t font = Game(engine).fontModel;
@@ -76,9 +55,15 @@ void DrawText(Engine& engine, float x, float y, const std::string& text, float s
     float start = x;
     if (align == 0) start = x - (length + 0.65f) * spacing / 2.0f;
     else if (align == 2) start = x - (length + 0.65f) * spacing;
-    for (size_t i = 0; i < text.size(); ++i)
-        DrawModel(engine, font, static_cast<unsigned char>(text[i]), start + float(i) * spacing, y - size / 2.0f,
-                  size);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ') continue;
+        // Glyphs have their bottom-left corner at the model's origin.
+        gfxModel* m = engine.gfx ? engine.gfx->Model(font) : nullptr;
+        if (!m) return;
+        const float s = size / kMenuUnit;
+        m->DisplayMesh(engine, static_cast<unsigned char>(text[i]), 0, kPlaneDistance,
+                       (start + float(i) * spacing) / kMenuUnit, (y - size / 2.0f) / kMenuUnit, 0, 0, 0, s, s, s);
+    }
 }
 
 bool MenuButton(Engine& engine, float x, float y, const std::string& caption, const std::string& help) {
@@ -86,11 +71,56 @@ bool MenuButton(Engine& engine, float x, float y, const std::string& caption, co
     const bool hovered = Inside(game.in, x, y, 0.5f, 0.125f);
     DrawModel(engine, game.menuModel, hovered ? 0 : 1, x, y, 1.0f);
     DrawText(engine, x, y, caption, 0.5f, 0);
-    HelpText(engine, hovered, help);
+    OfferHelp(engine, hovered, help);
     return Clicked(game, hovered);
 }
 
-void TextBox(Engine& engine, float x, float y, float size, const std::string& text, int width) {
+bool SmallButton(Engine& engine, float x, float y, bool on, const std::string& help) {
+    engGame& game = Game(engine);
+    const bool hovered = Inside(game.in, x, y, kSmallHalf, kSmallHalf);
+    DrawModel(engine, game.menuModel, on ? 4 : 3, x, y, kSmallSize);
+    OfferHelp(engine, hovered, help);
+    return Clicked(game, hovered);
+}
+
+bool SmallButton(Engine& engine, float x, float y, const std::string& label, const std::string& help) {
+    const bool clicked = SmallButton(engine, x, y, false, help);
+    DrawText(engine, x + 0.8f * kSmallSize, y, label, 0.35f, 1);
+    return clicked;
+}
+
+bool ArrowButton(Engine& engine, float x, float y, int direction, const std::string& help) {
+    engGame& game = Game(engine);
+    const bool hovered = Inside(game.in, x, y, kSmallHalf, kSmallHalf);
+    DrawModel(engine, game.arrowModel, hovered ? 1 : 0, x, y, kSmallSize, kSmallSize, direction < 0 ? 3.14159f : 0.0f);
+    OfferHelp(engine, hovered, help);
+    return Clicked(game, hovered);
+}
+
+void InfoLabel(Engine& engine, float x, float y, const std::string& help) {
+    engGame& game = Game(engine);
+    DrawModel(engine, game.menuModel, 5, x, y, kSmallSize);
+    OfferHelp(engine, Inside(game.in, x, y, kSmallHalf, kSmallHalf), help);
+}
+
+float Slider(Engine& engine, float x, float upper, float lower, float& value) {
+    engGame& game = Game(engine);
+    const MenuInput& in = game.in;
+    const bool onTrack = std::fabs(in.cursorX - x) <= kSmallHalf && in.cursorY <= upper && in.cursorY >= lower;
+    if (in.left && onTrack) {
+        value = in.cursorY;
+        game.clickConsumed = true;
+    }
+    value = std::clamp(value, lower, upper);
+    const bool hovered = std::fabs(in.cursorX - x) <= kSmallHalf && std::fabs(in.cursorY - value) <= kSmallHalf;
+    // The track behind the knob: a sliver of the panel model.
+    DrawModel(engine, game.menuModel, 2, x * kMenuUnit, (upper + lower) / 2.0f * kMenuUnit, 0.12f,
+              (upper - lower) * kMenuUnit + kSmallSize);
+    DrawModel(engine, game.arrowModel, hovered ? 13 : 12, x * kMenuUnit, value * kMenuUnit, kSmallSize);
+    return value;
+}
+
+void TextBox(Engine& engine, float x, float y, float size, const std::string& text, int width, int valign) {
     std::vector<std::string> lines;
     std::string line, word;
     auto flushWord = [&] {
@@ -109,37 +139,48 @@ void TextBox(Engine& engine, float x, float y, float size, const std::string& te
     flushWord();
     if (!line.empty()) lines.push_back(line);
     if (lines.size() > 10) lines.resize(10);
-    // The block grows upwards from its position, so the last line sits there.
+    if (lines.empty()) return;
     const float spacing = size * 1.2f;
-    for (size_t i = 0; i < lines.size(); ++i)
-        DrawText(engine, x, y + float(lines.size() - 1 - i) * spacing, lines[i], size, 0);
+    const float block = float(lines.size() - 1) * spacing;
+    // y of the first line: the block hangs from its position (top), grows
+    // upwards from it (bottom, as the subtitle line), or is centred on it.
+    float first = y + block;
+    if (valign == kTextTop) first = y;
+    else if (valign == kTextMiddle) first = y + block / 2.0f;
+    for (size_t i = 0; i < lines.size(); ++i) DrawText(engine, x, first - float(i) * spacing, lines[i], size, 0);
 }
 
-void MenuPage(Engine& engine) {
+void Panel(Engine& engine) { DrawModel(engine, Game(engine).menuModel, 2, 0, 0, 9.6f, 7.6f); }
+
+void ApplyRenderSetting(Engine& engine, const std::string& code) {
+    const Settings& s = engine.settings;
     engGame& game = Game(engine);
-    switch (game.menuPage) {
-    case 0:
-        if (MenuButton(engine, 0, 3, Text(engine, 3), Text(engine, 4))) game.menuPage = 1;
-        else if (MenuButton(engine, 0, 1, Text(engine, 5), Text(engine, 6))) game.menuPage = 2;
-        else if (MenuButton(engine, 0, -1, Text(engine, 7), Text(engine, 8))) game.menuPage = 3;
-        else if (MenuButton(engine, 0, -3, Text(engine, 9), Text(engine, 10))) engine.running = false;
-        break;
-    case 1:
-    case 2:
-        CampaignPage(engine, game, game.menuPage == 2);
-        break;
-    case 3:
-        if (MenuButton(engine, 0, -3, Text(engine, 11), Text(engine, 12))) game.menuPage = 0;
-        break;
-    case 8:
-        if (MenuButton(engine, 8, -3, Text(engine, 9), Text(engine, 10))) engine.running = false;
-        break;
-    default:
-        if (MenuButton(engine, 0, 0, Text(engine, 11), Text(engine, 12)))
-            game.menuPage = engine.flags.editor ? 8 : 0;
-        break;
+    if (code == "ILC") {
+        if (game.viewMode != 0) game.viewMode = !s.interlacing ? 5 : (game.menuOpen ? 3 : 1);
+        return;
     }
-    DrawModel(engine, game.mouseModel, 0, game.in.cursorX * kMenuUnit, game.in.cursorY * kMenuUnit, 0.5f);
+    IDirect3DDevice8* dev = engine.gfx ? engine.gfx->Device() : nullptr;
+    if (!dev) return;
+    if (code == "ATF") {
+        if (s.anisotropy != 1) {
+            const DWORD filters = engine.gfx->caps.TextureFilterCaps;
+            dev->SetTextureStageState(0, D3DTSS_MAGFILTER,
+                                      (filters & D3DPTFILTERCAPS_MAGFANISOTROPIC) ? D3DTEXF_ANISOTROPIC : D3DTEXF_POINT);
+            dev->SetTextureStageState(0, D3DTSS_MINFILTER,
+                                      (filters & D3DPTFILTERCAPS_MINFANISOTROPIC) ? D3DTEXF_ANISOTROPIC : D3DTEXF_POINT);
+            dev->SetTextureStageState(0, D3DTSS_MAXANISOTROPY, s.anisotropy);
+        } else {
+            // Off is the device set-up's plain linear filtering.
+            dev->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+            dev->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
+            dev->SetTextureStageState(0, D3DTSS_MAXANISOTROPY, 1);
+        }
+    } else if (code == "LGT") {
+        dev->SetRenderState(D3DRS_LIGHTING, s.lighting ? 1 : 0);
+        dev->SetRenderState(D3DRS_NORMALIZENORMALS, s.lighting ? 1 : 0);
+    } else if (code == "SPC") {
+        dev->SetRenderState(D3DRS_SPECULARENABLE, s.specular ? 1 : 0);
+    }
 }
 
 } // namespace rdv
