@@ -195,8 +195,11 @@ Image Field(float r, float g, float b, int pattern) {
         default: line = (x + y) % 10 < 2; break;                 // diagonals
         }
         if (line) a = 0.65f;
-        if (Edge(x, y, 3)) return Rgb(r, g, b, 0.95f);
-        return Rgb(r, g, b, a);
+        // The device blends by source colour, so the pattern must be in
+        // the colour, not only in the alpha: brightness follows alpha.
+        if (Edge(x, y, 3)) a = 0.95f;
+        const float k = std::sqrt(a);
+        return Rgb(r * k, g * k, b * k, a);
     });
 }
 
