@@ -113,9 +113,11 @@ float Slider(Engine& engine, float x, float upper, float lower, float& value) {
     }
     value = std::clamp(value, lower, upper);
     const bool hovered = std::fabs(in.cursorX - x) <= kSmallHalf && std::fabs(in.cursorY - value) <= kSmallHalf;
-    // The track behind the knob: a sliver of the panel model.
-    DrawModel(engine, game.menuModel, 2, x * kMenuUnit, (upper + lower) / 2.0f * kMenuUnit, 0.12f,
-              (upper - lower) * kMenuUnit + kSmallSize);
+    // The track behind the knob: a button bar stood on its end (turned, its
+    // 1-unit height runs across and its 4-unit width along the track).
+    const float length = (upper - lower) * kMenuUnit + kSmallSize;
+    DrawModel(engine, game.menuModel, 1, x * kMenuUnit, (upper + lower) / 2.0f * kMenuUnit, 0.15f, length / 4.0f,
+              3.14159f / 2.0f);
     DrawModel(engine, game.arrowModel, hovered ? 13 : 12, x * kMenuUnit, value * kMenuUnit, kSmallSize);
     return value;
 }

@@ -385,7 +385,7 @@ void DrawPaletteTile(Engine& engine, engGame& game, LevelObject& tile, float x, 
 
 void EditorPage(Engine& engine, engGame& game) {
     engLevel* level = game.Level();
-    DrawModel(engine, game.menuModel, 2, -3.1f, 0, 1.8f, 7.6f);
+    DrawModel(engine, game.menuModel, 2, -3.05f, 0, 2.0f, 7.6f);
     constexpr float kUpper = 0.9f, kLower = -0.9f;
     float value = kUpper - game.scroll;
     Slider(engine, -0.9f, kUpper, kLower, value);
