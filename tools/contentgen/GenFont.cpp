@@ -2,7 +2,7 @@
 // 0..255, its glyph from DejaVu Sans Bold in the texture atlas "font".
 //
 // A frame is a quad in the plane x = 0 facing the menu camera, from y = 0
-// to 0.65 and z = 0 to 1, bottom-left at the origin, baseline at z = 0.22;
+// to 0.65 and z = 0 to 1, bottom-left at the origin, baseline at z = 0.23;
 // DrawText puts character i at its own origin every 0.65 x size. Each glyph
 // is drawn as an outlined shape (see GenShapes.h): its black outline first,
 // then the white glyph, so text reads over any background. Codes without a
@@ -123,8 +123,9 @@ namespace {
 constexpr int kCellW = 48, kCellH = 64;              // atlas cell, pixels
 constexpr float kRectW = 0.65f * kCellH;             // the quad's width in pixels
 constexpr float kRectX = (kCellW - kRectW) / 2;      // where it starts in the cell
-constexpr int kBaseline = 50;                        // row of the baseline: z = 14/64 ~ 0.22
-constexpr float kEm = 46;                            // pixels to the em
+constexpr int kBaseline = 49;                        // row of the baseline: z = 15/64 ~ 0.23
+constexpr float kEm = 52;                            // pixels to the em
+constexpr float kWiden = 1.08f;                      // glyphs a little wider: the spacing is fixed
 constexpr float kOutline = 2.5f;                     // outline width, pixels
 constexpr int kSheetW = 16 * kCellW, kSheetH = 16 * kCellH;
 
@@ -143,9 +144,20 @@ void GenFont(Output& out) {
         Coverage cov(kCellW, kCellH);
         bool ink = false;
         if (font.HasGlyph(cp)) {
-            TrueTypeFont::Glyph g = font.Render(cp, kEm);
-            // Too wide for the fixed spacing (W, m, ...): narrow it.
-            if (g.cov.width > maxInkW) g = font.Render(cp, kEm, maxInkW / float(g.cov.width + 1));
+            float em = kEm, widen = kWiden;
+            TrueTypeFont::Glyph g = font.Render(cp, em, widen);
+            // Too tall for the cell (accented capitals): smaller.
+            const float above = kBaseline - inset, below = kCellH - inset - kBaseline;
+            const float tall = std::max(-g.top / above, (g.top + g.cov.height) / below);
+            if (tall > 1) {
+                em /= tall;
+                g = font.Render(cp, em, widen);
+            }
+            // Too wide for the fixed spacing (W, m, ...): narrower.
+            if (g.cov.width > maxInkW) {
+                widen *= maxInkW / float(g.cov.width + 1);
+                g = font.Render(cp, em, widen);
+            }
             const int x0 = static_cast<int>(std::lround(kRectX + (kRectW - g.cov.width) / 2));
             const int y0 = kBaseline + g.top;
             for (int y = 0; y < g.cov.height; ++y)

@@ -167,17 +167,17 @@ Rgbf TrainingScene(float y, float z) {
 Rgbf JourneyScene(float y, float z) {
     Rgbf c = Mix({0.25f, 0.40f, 0.70f}, {0.85f, 0.75f, 0.60f}, 0.35f - z);   // evening sky
     // The mountain and its snow cap.
-    const float peak = 0.28f - std::fabs(y - 0.05f) * 1.3f;
+    const float peak = 0.2f - std::fabs(y - 0.05f) * 1.3f;
     if (z < peak) {
         c = Mix({0.22f, 0.35f, 0.22f}, {0.45f, 0.45f, 0.42f}, (z + 0.5f) / 0.8f);
         if (z > peak - 0.12f && z > 0.05f) c = {0.93f, 0.95f, 1.0f};
         // A path winding up to the top.
-        const float pathY = 0.05f + 0.18f * std::sin((z + 0.5f) * 11.0f) * (0.28f - z) / 0.78f;
-        const float width = 0.012f + 0.045f * (0.28f - z);
+        const float pathY = 0.05f + 0.18f * std::sin((z + 0.5f) * 11.0f) * (0.2f - z) / 0.7f;
+        const float width = 0.012f + 0.045f * (0.2f - z);
         if (std::fabs(y - pathY) < width) c = {0.80f, 0.68f, 0.45f};
     }
     // The flag on the summit.
-    const float fy = 0.05f, fz = 0.28f;
+    const float fy = 0.05f, fz = 0.2f;
     if (std::fabs(y - fy) < 0.012f && z > fz && z < fz + 0.17f) c = {0.15f, 0.12f, 0.1f};
     if (y > fy && y < fy + 0.15f && z < fz + 0.17f && z > fz + 0.08f + (y - fy) * 0.15f) c = {0.9f, 0.12f, 0.1f};
     return c;
