@@ -1,0 +1,234 @@
+// Every shipped level is winnable: its solution, kept in
+// tests/content/solutions/LEVEL.txt (LEVEL = the level's file name without
+// the pack), is played through the level simulator until the flag post ends
+// the level with "endlevel 1". A level without a solution file fails.
+//
+// A solution file is one of three forms, named by its first line:
+//
+//   cutscene                 the next line is a cutscene command that
+//   f.f.<f.+f.               steers player 1's ball ("f" forward, "b" back,
+//                            "<" ">" turn, "+" jump; "." ends a decision)
+//
+//   keys                     timed key presses for player 1's key handler,
+//   0 down 200               one "MS down|up SCANCODE" line each (MS of
+//   1300 up 200              game time, DirectInput scan codes: 200 Up,
+//                            208 Down, 203 Left, 205 Right, 57 Space)
+//
+//   loop 180000              the level steers itself (the entry level): it
+//                            runs for that many ms without ending, and the
+//                            ball keeps coming back to where it started
+//
+// Lines starting with "#" are comments.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+#include "content/ContentTestSupport.h"
+#include "core/Error.h"
+#include "level/Level.h"
+#include "level/Simulation.h"
+#include "objects/Ball.h"
+
+namespace rdv::test {
+namespace {
+
+constexpr int32_t kStep = 10;
+// A training level takes well under a minute; none may take more than this.
+constexpr int32_t kTimeLimit = 180000;
+
+struct Solution {
+    std::string form;               // "cutscene", "keys" or "loop"
+    std::string command;            // cutscene
+    struct Key {
+        int32_t ms;
+        int scanCode;
+        bool down;
+    };
+    std::vector<Key> keys;          // keys
+    int32_t loopMs = 0;             // loop
+    std::string error;              // why the file does not parse
+};
+
+Solution ReadSolution(const std::filesystem::path& path) {
+    Solution s;
+    std::vector<std::string> lines;
+    for (const std::string& line : ReadLines(path))
+        if (!line.empty() && line[0] != '#') lines.push_back(line);
+    if (lines.empty()) {
+        s.error = "no solution file " + path.string();
+        return s;
+    }
+    std::istringstream head(lines[0]);
+    head >> s.form;
+    if (s.form == "cutscene") {
+        if (lines.size() != 2 || lines[1].empty()) s.error = "a cutscene solution is one command line";
+        else s.command = lines[1];
+    } else if (s.form == "keys") {
+        for (size_t i = 1; i < lines.size(); ++i) {
+            std::istringstream in(lines[i]);
+            Solution::Key k{};
+            std::string dir;
+            if (!(in >> k.ms >> dir >> k.scanCode) || (dir != "down" && dir != "up") || k.scanCode < 1 ||
+                k.scanCode > 255) {
+                s.error = "bad key line: " + lines[i];
+                return s;
+            }
+            k.down = dir == "down";
+            s.keys.push_back(k);
+        }
+    } else if (s.form == "loop") {
+        if (!(head >> s.loopMs) || s.loopMs <= 0) s.error = "loop needs a time in ms";
+    } else {
+        s.error = "unknown solution form: " + lines[0];
+    }
+    return s;
+}
+
+// The ball of player 0.
+objBall* PlayerOneBall(engLevel& level) {
+    for (int32_t n = 1; n <= level.MapObjects(); ++n)
+        if (auto* ball = dynamic_cast<objBall*>(level.MapObject(n)))
+            if (ball->player == 0) return ball;
+    return nullptr;
+}
+
+// Hands player 1's ball to a cutscene controller, through the simulator's
+// own call where it has one.
+template <typename Sim>
+void DriveBall(Sim& sim, const std::string& command) {
+    if constexpr (requires { sim.DriveBall(int32_t{0}, command); }) {
+        sim.DriveBall(0, command);
+    } else {
+        engLevel& level = *sim.level();
+        std::string name = "CutsceneController";
+        auto controller = level.CreateNewObject(name);
+        controller->AssignVar("command", command);
+        const int32_t number = level.AddObject(std::move(controller));
+        objBall* ball = PlayerOneBall(level);
+        ASSERT_NE(ball, nullptr) << "no ball for player 1";
+        ball->AssignVar("controller", std::to_string(number));
+    }
+}
+
+template <typename Sim>
+bool ScheduleKeys(Sim& sim, const std::vector<Solution::Key>& keys) {
+    if constexpr (requires { sim.ScheduleKey(int32_t{0}, 0, true); }) {
+        for (const auto& k : keys) sim.ScheduleKey(k.ms, k.scanCode, k.down);
+        return true;
+    } else {
+        (void)sim;
+        (void)keys;
+        return false;
+    }
+}
+
+class SolutionTest : public ::testing::TestWithParam<ShippedLevel> {};
+
+TEST_P(SolutionTest, SolutionWinsTheLevel) {
+    const ShippedLevel& level = GetParam();
+    const Solution solution = ReadSolution(kSource / "tests" / "content" / "solutions" / (level.fileStem + ".txt"));
+    ASSERT_TRUE(solution.error.empty()) << level.name << ": " << solution.error;
+
+    Simulation sim(kGame);
+    sim.engine().rng.seed(1);
+    try {
+        sim.Load(level.name);
+    } catch (const EngineError& e) {
+        FAIL() << level.name << ": error " << e.number << " in " << e.source << ": " << e.description;
+    }
+    if (solution.form == "cutscene") DriveBall(sim, solution.command);
+    if (solution.form == "keys") {
+        ASSERT_TRUE(ScheduleKeys(sim, solution.keys)) << level.name << ": this simulator cannot press keys yet";
+    }
+    if (HasFatalFailure()) return;
+
+    const int32_t limit = solution.form == "loop" ? solution.loopMs : kTimeLimit;
+    objBall* ball = PlayerOneBall(*sim.level());
+    ASSERT_NE(ball, nullptr) << level.name << ": no ball for player 1";
+    const D3DXVECTOR3 start = ball->position;
+
+    std::vector<std::string> endings;
+    int32_t returns = 0;
+    bool away = false;
+    std::set<std::tuple<int, int, int>> cells;
+    int32_t time = 0;
+    // In slices, so that a won level stops at once; the simulator's own
+    // time stamps restart with every slice.
+    while (time < limit && endings.empty()) {
+        const int32_t slice = std::min(1000, limit - time);
+        try {
+            sim.Run(kStep, slice, [&](const std::string& line) {
+                std::istringstream in(line);
+                int32_t at = 0;
+                std::string what;
+                in >> at >> what;
+                if (what == "endlevel") endings.push_back(std::to_string(time + at) + " ms: " + line.substr(line.find("endlevel")));
+            });
+        } catch (const EngineError& e) {
+            FAIL() << level.name << " at " << time << " ms: error " << e.number << " in " << e.source << ": "
+                   << e.description;
+        }
+        time += slice;
+        // The ball may be replaced by a restart; look it up each slice.
+        ball = PlayerOneBall(*sim.level());
+        if (!ball) break;
+        const D3DXVECTOR3 p = ball->position;
+        cells.insert({static_cast<int>(std::lround(p.x / 1.5f)), static_cast<int>(std::lround(p.y / 1.5f)),
+                      static_cast<int>(std::lround(p.z / 1.5f))});
+        const bool atStart = p == start;
+        if (atStart && away) ++returns;
+        away = !atStart;
+    }
+
+    if (solution.form == "loop") {
+        EXPECT_TRUE(endings.empty()) << level.name << " ended: " << (endings.empty() ? "" : endings[0]);
+        EXPECT_GE(cells.size(), 8u) << level.name << ": the ball hardly moves";
+        EXPECT_GE(returns, 2) << level.name << ": the ball does not come round to its start again";
+        return;
+    }
+    ASSERT_FALSE(endings.empty()) << level.name << ": the solution does not reach the flag within " << limit
+                                  << " ms";
+    EXPECT_NE(endings[0].find("endlevel 1"), std::string::npos) << level.name << ": " << endings[0];
+}
+
+std::string LevelName(const ::testing::TestParamInfo<ShippedLevel>& info) {
+    std::string name = info.param.name;
+    for (char& c : name)
+        if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, SolutionTest, ::testing::ValuesIn(ShippedLevels()), LevelName);
+
+// The list itself: every level a campaign names is shipped (and so tested
+// above), every shipped level but the entry belongs to a campaign, and
+// every solution file belongs to a shipped level.
+TEST(ShippedLevelsTest, CampaignsAndSolutionsCoverTheShippedLevels) {
+    const std::vector<ShippedLevel> shipped = ShippedLevels();
+    std::set<std::string> names, stems;
+    for (const auto& l : shipped) {
+        names.insert(l.name);
+        EXPECT_TRUE(stems.insert(l.fileStem).second) << "two shipped levels share the file name " << l.fileStem;
+    }
+    ASSERT_TRUE(names.count("entry")) << "no entry level";
+
+    std::set<std::string> inCampaigns;
+    for (const Campaign& c : ShippedCampaigns()) {
+        EXPECT_FALSE(c.levels.empty()) << "campaign " << c.file << " has no levels (or no file)";
+        for (const std::string& level : c.levels) {
+            EXPECT_TRUE(names.count(level)) << "campaign " << c.file << " names " << level << ", which is not shipped";
+            inCampaigns.insert(level);
+        }
+    }
+    for (const auto& l : shipped) {
+        if (l.name == "entry") continue;
+        EXPECT_TRUE(inCampaigns.count(l.name)) << l.name << " is in no campaign";
+    }
+
+    for (const auto& e : std::filesystem::directory_iterator(kSource / "tests" / "content" / "solutions"))
+        EXPECT_TRUE(stems.count(e.path().stem().string())) << "solution for a level that is not shipped: " << e.path();
+}
+
+} // namespace
+} // namespace rdv::test
