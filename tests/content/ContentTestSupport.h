@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ struct ShippedLevel {
     std::string name;       // as a campaign file names it: "training1", "trainpak#training8"
     std::string fileStem;   // the name of its solution file: "training1", "training8"
 };
+inline void PrintTo(const ShippedLevel& level, std::ostream* os) { *os << level.name; }
 
 // Every level of data/maps and of the packs data/packs/maps/PAK/, sorted.
 inline std::vector<ShippedLevel> ShippedLevels() {

@@ -10,9 +10,11 @@
 //                            "<" ">" turn, "+" jump; "." ends a decision)
 //
 //   keys                     timed key presses for player 1's key handler,
-//   0 down 200               one "MS down|up SCANCODE" line each (MS of
-//   1300 up 200              game time, DirectInput scan codes: 200 Up,
-//                            208 Down, 203 Left, 205 Right, 57 Space)
+//   0 down 0xC8              one "MS down|up SCANCODE" line each (MS of
+//   1300 up 0xC8             game time after the load, DirectInput scan
+//                            codes in decimal or hex: 0xC8 Up, 0xD0 Down,
+//                            0xCB Left, 0xCD Right, 0x39 Space), the
+//                            format of rondovar-sim --keys
 //
 //   loop 180000              the level steers itself (the entry level): it
 //                            runs for that many ms without ending, and the
@@ -68,8 +70,15 @@ Solution ReadSolution(const std::filesystem::path& path) {
         for (size_t i = 1; i < lines.size(); ++i) {
             std::istringstream in(lines[i]);
             Solution::Key k{};
-            std::string dir;
-            if (!(in >> k.ms >> dir >> k.scanCode) || (dir != "down" && dir != "up") || k.scanCode < 1 ||
+            std::string dir, code;
+            size_t used = 0;
+            // Scan codes in decimal or 0x hex, as rondovar-sim --keys reads them.
+            try {
+                if (in >> k.ms >> dir >> code) k.scanCode = std::stoi(code, &used, 0);
+            } catch (const std::exception&) {
+                used = 0;
+            }
+            if (used == 0 || used != code.size() || (dir != "down" && dir != "up") || k.scanCode < 1 ||
                 k.scanCode > 255) {
                 s.error = "bad key line: " + lines[i];
                 return s;
@@ -93,36 +102,6 @@ objBall* PlayerOneBall(engLevel& level) {
     return nullptr;
 }
 
-// Hands player 1's ball to a cutscene controller, through the simulator's
-// own call where it has one.
-template <typename Sim>
-void DriveBall(Sim& sim, const std::string& command) {
-    if constexpr (requires { sim.DriveBall(int32_t{0}, command); }) {
-        sim.DriveBall(0, command);
-    } else {
-        engLevel& level = *sim.level();
-        std::string name = "CutsceneController";
-        auto controller = level.CreateNewObject(name);
-        controller->AssignVar("command", command);
-        const int32_t number = level.AddObject(std::move(controller));
-        objBall* ball = PlayerOneBall(level);
-        ASSERT_NE(ball, nullptr) << "no ball for player 1";
-        ball->AssignVar("controller", std::to_string(number));
-    }
-}
-
-template <typename Sim>
-bool ScheduleKeys(Sim& sim, const std::vector<Solution::Key>& keys) {
-    if constexpr (requires { sim.ScheduleKey(int32_t{0}, 0, true); }) {
-        for (const auto& k : keys) sim.ScheduleKey(k.ms, k.scanCode, k.down);
-        return true;
-    } else {
-        (void)sim;
-        (void)keys;
-        return false;
-    }
-}
-
 class SolutionTest : public ::testing::TestWithParam<ShippedLevel> {};
 
 TEST_P(SolutionTest, SolutionWinsTheLevel) {
@@ -137,11 +116,8 @@ TEST_P(SolutionTest, SolutionWinsTheLevel) {
     } catch (const EngineError& e) {
         FAIL() << level.name << ": error " << e.number << " in " << e.source << ": " << e.description;
     }
-    if (solution.form == "cutscene") DriveBall(sim, solution.command);
-    if (solution.form == "keys") {
-        ASSERT_TRUE(ScheduleKeys(sim, solution.keys)) << level.name << ": this simulator cannot press keys yet";
-    }
-    if (HasFatalFailure()) return;
+    if (solution.form == "cutscene") sim.DriveBall(1, solution.command);
+    for (const auto& k : solution.keys) sim.ScheduleKey(k.ms, k.scanCode, k.down);
 
     const int32_t limit = solution.form == "loop" ? solution.loopMs : kTimeLimit;
     objBall* ball = PlayerOneBall(*sim.level());
@@ -153,17 +129,15 @@ TEST_P(SolutionTest, SolutionWinsTheLevel) {
     bool away = false;
     std::set<std::tuple<int, int, int>> cells;
     int32_t time = 0;
-    // In slices, so that a won level stops at once; the simulator's own
-    // time stamps restart with every slice.
+    // In slices, so that a won level stops at once.
     while (time < limit && endings.empty()) {
         const int32_t slice = std::min(1000, limit - time);
         try {
             sim.Run(kStep, slice, [&](const std::string& line) {
                 std::istringstream in(line);
-                int32_t at = 0;
-                std::string what;
+                std::string at, what;
                 in >> at >> what;
-                if (what == "endlevel") endings.push_back(std::to_string(time + at) + " ms: " + line.substr(line.find("endlevel")));
+                if (what == "endlevel") endings.push_back(line);
             });
         } catch (const EngineError& e) {
             FAIL() << level.name << " at " << time << " ms: error " << e.number << " in " << e.source << ": "
