@@ -227,5 +227,95 @@ TEST_F(SimulationTest, KeysPressedAtSetTimesSteerTheBallAsAPlayersKeysDo) {
     EXPECT_EQ(err, "rondovar-sim: level goal has no ball for player 2\n");
 }
 
+
+// One "T view P eye X Y Z at X Y Z" line.
+struct ViewLine {
+    int64_t time = 0;
+    int player = 0;
+    float eye[3] = {0, 0, 0};
+    float at[3] = {0, 0, 0};
+};
+
+std::vector<ViewLine> Views(const std::vector<std::string>& lines) {
+    std::vector<ViewLine> views;
+    for (const auto& l : lines) {
+        std::istringstream in(l);
+        ViewLine v;
+        std::string word, eye, at;
+        if (!(in >> v.time >> word) || word != "view") continue;
+        in >> v.player >> eye >> v.eye[0] >> v.eye[1] >> v.eye[2] >> at >> v.at[0] >> v.at[1] >> v.at[2];
+        EXPECT_TRUE(in && eye == "eye" && at == "at") << l;
+        views.push_back(v);
+    }
+    return views;
+}
+
+TEST_F(SimulationTest, TheViewsFollowTheDirectorFromCameraToCamera) {
+    // A row of eight cells along +y; one camera beside each end, each seeing
+    // the ball within five cells of it (7.5 units): the first sees cells 0
+    // to 4, the second 3 to 7.
+    WriteLevel("cams", {"-World", "x=3", "y=8", "z=4", "-Wall", "up=z", "sx=1", "sy=0", "sz=1", "dy=7", "-Ball", "x=1",
+                        "y=0", "z=1", "player=1", "up=z", "-PointCamera", "x=3", "y=0", "z=3", "d=5", "-PointCamera",
+                        "x=3", "y=7", "z=3", "d=5", "-Director", "player=1"});
+    std::string out, err;
+    ASSERT_EQ(Tool({"--views", "--ms", "12000", "--drive", "1", "f.", "cams"}, out, err), 0) << err;
+    const std::vector<std::string> lines = Lines(out);
+    const std::vector<ViewLine> views = Views(lines);
+    ASSERT_GE(views.size(), 3u);
+    // Both views as the level starts them, at time 0.
+    EXPECT_EQ(lines[1], "0 view 0 eye -2.00 -2.00 5.00 at 4.50 4.50 3.00");
+    EXPECT_EQ(lines[2], "0 view 1 eye -2.00 -2.00 5.00 at 4.50 4.50 3.00");
+    // The first tick puts player 0's eye on the camera that sees the ball.
+    EXPECT_EQ(views[2].time, 10);
+    EXPECT_EQ(views[2].player, 0);
+    EXPECT_FLOAT_EQ(views[2].eye[0], 4.5f);
+    EXPECT_FLOAT_EQ(views[2].eye[1], 0.0f);
+    EXPECT_FLOAT_EQ(views[2].eye[2], 4.5f);
+
+    // The director looks at the ball as drawn: in cell 4 its bounce takes it
+    // out of the first camera's reach, and by cell 5 it is out for good.
+    // Within one visibility check (250 ms) the eye leaves for the second
+    // camera.
+    const int64_t atFour = TimeOf(lines, "ball 0 phase 5 cell 1 4 1 up 0 0 1");
+    const int64_t atFive = TimeOf(lines, "ball 0 phase 5 cell 1 5 1 up 0 0 1");
+    ASSERT_GT(atFour, 0);
+    ASSERT_GT(atFive, atFour);
+    int64_t leaves = -1, arrives = -1;
+    float lastY = 0;
+    int between = 0;
+    for (const ViewLine& v : views) {
+        if (v.time == 0) continue;
+        EXPECT_EQ(v.player, 0) << "player 1 has no director";
+        if (leaves < 0 && v.eye[1] != 0.0f) leaves = v.time;
+        if (leaves >= 0 && arrives < 0) {
+            EXPECT_GE(v.eye[1], lastY) << "the glide goes one way at " << v.time;
+            if (v.eye[1] > 0 && v.eye[1] < 10.5f) ++between;
+            if (v.eye[1] == 10.5f) arrives = v.time;
+        }
+        lastY = v.eye[1];
+        // Whichever camera it is at, the view looks from x = 4.5 towards
+        // the row at x = 1.5.
+        EXPECT_LT(v.at[0], v.eye[0]) << v.time;
+    }
+    ASSERT_GT(leaves, 0);
+    // Before that the eye stays put and turns after the rolling ball.
+    float turned = 0;
+    for (const ViewLine& v : views)
+        if (v.time > 0 && v.time < leaves) {
+            EXPECT_FLOAT_EQ(v.eye[1], 0.0f);
+            turned = std::max(turned, v.at[1]);
+        }
+    EXPECT_GT(turned, 0.5f);
+    EXPECT_GT(leaves, atFour);
+    EXPECT_LE(leaves, atFive + 260);
+    // A glide of about a second, drawn in many steps.
+    ASSERT_GT(arrives, leaves);
+    EXPECT_GE(arrives - leaves, 700);
+    EXPECT_LE(arrives - leaves, 1300);
+    EXPECT_GT(between, 20);
+    EXPECT_FLOAT_EQ(views.back().eye[0], 4.5f);
+    EXPECT_FLOAT_EQ(views.back().eye[2], 4.5f);
+}
+
 } // namespace
 } // namespace rdv::test
