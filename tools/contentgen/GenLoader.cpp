@@ -50,32 +50,44 @@ Image LoaderImage(const TrueTypeFont& font) {
     auto toY = [](float px) { return px / kPpu - kHalfW; };
     auto toZ = [](float py) { return kHalfH - py / kPpu; };
     const float horizon = -0.12f;
+    auto backdrop = [&](float y, float z) {
+        Rgbf c;
+        if (z > horizon) {
+            // Night sky brightening towards a glow on the horizon.
+            const float t = (z - horizon) / (kHalfH - horizon);
+            c = Mix({0.16f, 0.22f, 0.46f}, {0.02f, 0.04f, 0.12f}, std::pow(t, 0.6f));
+            c = Mix(c, {0.55f, 0.42f, 0.55f}, 0.35f * std::exp(-std::fabs(z - horizon) * 9) *
+                                                  std::exp(-y * y * 0.35f));
+        } else {
+            // A floor of tiles running to the horizon, fading into the
+            // dark band where the text goes.
+            const float depth = 0.3f / (horizon - z + 0.0001f);   // 1 near the text band .. far
+            const float across = y * depth * 1.6f;
+            const float along = depth * 2.0f;
+            const float fu = across - std::floor(across), fv = along - std::floor(along);
+            const float g = 0.04f * depth;
+            const bool grout = fu < g || fu > 1 - g || fv < 0.06f * depth;
+            const bool dark = (static_cast<int>(std::floor(across)) + static_cast<int>(std::floor(along))) & 1;
+            c = grout ? Rgbf{0.30f, 0.48f, 0.85f} : dark ? Rgbf{0.08f, 0.12f, 0.26f} : Rgbf{0.14f, 0.20f, 0.38f};
+            c = Mix(c, {0.12f, 0.13f, 0.26f}, std::min(1.0f, (depth - 1.0f) * 0.12f));   // haze far away
+            const float band = std::clamp((z + 0.42f) / 0.16f, 0.0f, 1.0f);   // dark below z -0.3
+            c = Mix({0.015f, 0.02f, 0.05f}, c, band);
+        }
+        return c;
+    };
+    // The floor's lines converge at the horizon: 3 x 3 samples a texel
+    // keep them from breaking up into noise.
     for (int py = 0; py < H; ++py)
         for (int px = 0; px < W; ++px) {
-            const float y = toY(px + 0.5f), z = toZ(py + 0.5f);
-            Rgbf c;
-            if (z > horizon) {
-                // Night sky brightening towards a glow on the horizon.
-                const float t = (z - horizon) / (kHalfH - horizon);
-                c = Mix({0.16f, 0.22f, 0.46f}, {0.02f, 0.04f, 0.12f}, std::pow(t, 0.6f));
-                c = Mix(c, {0.55f, 0.42f, 0.55f}, 0.35f * std::exp(-std::fabs(z - horizon) * 9) *
-                                                      std::exp(-y * y * 0.35f));
-            } else {
-                // A floor of tiles running to the horizon, fading into the
-                // dark band where the text goes.
-                const float depth = 0.3f / (horizon - z + 0.0001f);   // 1 near the text band .. far
-                const float across = y * depth * 1.6f;
-                const float along = depth * 2.0f;
-                const float fu = across - std::floor(across), fv = along - std::floor(along);
-                const float g = 0.04f * depth;
-                const bool grout = fu < g || fu > 1 - g || fv < 0.06f * depth;
-                const bool dark = (static_cast<int>(std::floor(across)) + static_cast<int>(std::floor(along))) & 1;
-                c = grout ? Rgbf{0.30f, 0.48f, 0.85f} : dark ? Rgbf{0.08f, 0.12f, 0.26f} : Rgbf{0.14f, 0.20f, 0.38f};
-                c = Mix(c, {0.12f, 0.13f, 0.26f}, std::min(1.0f, (depth - 1.0f) * 0.12f));   // haze far away
-                const float band = std::clamp((z + 0.42f) / 0.16f, 0.0f, 1.0f);   // dark below z -0.3
-                c = Mix({0.015f, 0.02f, 0.05f}, c, band);
-            }
-            img.Set(px, py, Argb(c));
+            const bool onFloor = toZ(py + 1.0f) <= horizon;
+            const int n = onFloor ? 3 : 1;
+            Rgbf sum{0, 0, 0};
+            for (int sy = 0; sy < n; ++sy)
+                for (int sx = 0; sx < n; ++sx) {
+                    const Rgbf c = backdrop(toY(px + (sx + 0.5f) / n), toZ(py + (sy + 0.5f) / n));
+                    sum = {sum.r + c.r, sum.g + c.g, sum.b + c.b};
+                }
+            img.Set(px, py, Argb({sum.r / (n * n), sum.g / (n * n), sum.b / (n * n)}));
         }
     // A few stars.
     uint32_t seed = 12345;
