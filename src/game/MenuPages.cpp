@@ -96,8 +96,15 @@ void LeaveOptions(Engine& engine, engGame& game) {
 // ------------------------------------------------------------ pages
 
 void MainPage(Engine& engine, engGame& game) {
-    if (MenuButton(engine, 0, 3, Text(engine, 3), Text(engine, 4))) game.menuPage = 1;
-    if (MenuButton(engine, 0, 1, Text(engine, 5), Text(engine, 6))) game.menuPage = 2;
+    // The campaign lists start at their top whatever page scrolled last.
+    if (MenuButton(engine, 0, 3, Text(engine, 3), Text(engine, 4))) {
+        game.menuPage = 1;
+        game.scroll = 0;
+    }
+    if (MenuButton(engine, 0, 1, Text(engine, 5), Text(engine, 6))) {
+        game.menuPage = 2;
+        game.scroll = 0;
+    }
     if (MenuButton(engine, 0, -1, Text(engine, 7), Text(engine, 8))) game.menuPage = 3;
     if (MenuButton(engine, 0, -3, Text(engine, 9), Text(engine, 10))) engine.running = false;
 }

@@ -15,6 +15,7 @@
 #include "core/Subsystems.h"
 #include "editor/Editor.h"
 #include "game/Game.h"
+#include "game/Campaign.h"
 #include "game/Library.h"
 #include "graphics/CoreTesting.h"
 #include "graphics/Model.h"
@@ -321,6 +322,60 @@ TEST_F(MenuTest, APressActsOnceEvenOverAButtonOfTheNextPage) {
     for (int i = 0; i < 60; ++i) Frame();
     EXPECT_EQ(game->Level()->Reference(), "solo") << "the campaign's first level follows the 500 ms switch";
     EXPECT_EQ(game->campaign->mode, 1);
+}
+
+TEST_F(MenuTest, ContinueScrollsToALaterCampaignAndBootsItsSavedLevel) {
+    Write("data/seventh.dat", "N=2\n1=entry\n2=solo\n");
+    engLibrary& lib = Library(*engine);
+    lib.campaignCount = 7;
+    lib.campaignFiles = {"", "first", "first", "first", "first", "first", "first", "seventh"};
+    lib.campaignCaptions = {"", "A", "B", "C", "D", "E", "F", "G"};
+    lib.campaignModels.assign(8, 0);
+    lib.campaignFrames.assign(8, 0);
+    Start();
+    {
+        engCampaign saved(*engine);
+        saved.LoadCampaign("seventh");
+        saved.SaveProgress(2);
+    }
+    game->scroll = 0.7f;  // left over from another page
+    Open(0);
+    Click(0, 1);  // Continue
+    ASSERT_EQ(game->menuPage, 2);
+    EXPECT_FLOAT_EQ(game->scroll, 0.0f);
+    // Five rows fit; the knob at the bottom shows the last five.
+    At(0, 0);
+    EXPECT_EQ(OfColour(DrawnFrame(), kButton).size(), 5u + 1u);
+    At(3.0f, -2.0f);
+    input.left = true;
+    Frame();
+    input.left = false;
+    Frame();
+    Click(0, -2.0f);  // now the seventh campaign
+    EXPECT_FALSE(game->menuOpen);
+    EXPECT_EQ(game->campaign->key, engCampaign::KeyOf("seventh"));
+    EXPECT_EQ(game->campaign->current, 2);
+    for (int i = 0; i < 60; ++i) Frame();
+    EXPECT_EQ(game->Level()->Reference(), "solo");
+}
+
+TEST_F(MenuTest, TextBoxWrapsAtBlanksIntoAtMostTenLines) {
+    Start();
+    std::string text;
+    for (int i = 0; i < 30; ++i) text += "ab ";
+    t->device()->ClearCalls();
+    game->MenuCamera();
+    TextBox(*engine, 0, 2, 0.4f, text, 5, kTextTop);
+    const auto glyphs = OfColour(Drawn(*t->device(), engine->aspectRatio), kGlyph);
+    ASSERT_EQ(glyphs.size(), 40u) << "ten lines of \"ab ab\"";
+    for (size_t g = 0; g < glyphs.size(); ++g)
+        EXPECT_NEAR(glyphs[g].cy(), (2 - 0.48f * float(g / 4)) / 4, 1e-4) << "line " << g / 4;
+    t->device()->ClearCalls();
+    game->MenuCamera();
+    TextBox(*engine, 0, 2, 0.4f, "one", 5, kTextBottom);
+    const auto one = OfColour(Drawn(*t->device(), engine->aspectRatio), kGlyph);
+    ASSERT_EQ(one.size(), 3u);
+    EXPECT_NEAR(one[0].cy(), 0.5f, 1e-4);
 }
 
 TEST_F(MenuTest, HelpTextShowsOnlyWhileRightIsHeldOverTheWidget) {
