@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/Error.h"
+#include "level/Level.h"
 #include "level/Simulation.h"
 #include "objects/BallTestSupport.h"
 
@@ -315,6 +317,79 @@ TEST_F(SimulationTest, TheViewsFollowTheDirectorFromCameraToCamera) {
     EXPECT_GT(between, 20);
     EXPECT_FLOAT_EQ(views.back().eye[0], 4.5f);
     EXPECT_FLOAT_EQ(views.back().eye[2], 4.5f);
+}
+
+
+TEST_F(SimulationTest, ACampaignIsPlayedThroughLevelByLevelAndItsProgressKept) {
+    for (const char* name : {"l1", "l2", "l3"}) WriteGoalLevel(name);
+    std::filesystem::create_directories(folder / "data");
+    WriteFile("data/camp.dat", "N=3\n1=l1\n2=l2\n3=l3\n");
+    // Each level's own solution: a cutscene command or keys.
+    std::filesystem::create_directories(folder / "solutions");
+    WriteFile("solutions/l1.drive", "# roll ahead\n1 f.\n");
+    WriteFile("solutions/l2.keys", "0 down 0xC8\n");
+    WriteFile("solutions/l3.drive", "1 f.\n");
+    const std::string solutions = (folder / "solutions").string();
+
+    std::string out, err;
+    ASSERT_EQ(Tool({"--campaign", "camp", "--solutions", solutions, "--ms", "17000"}, out, err), 0) << err;
+    std::vector<std::string> lines = Lines(out);
+    std::vector<std::string> levels;
+    for (const auto& l : lines)
+        if (l.find(" level ") != std::string::npos) levels.push_back(l);
+    // New game: the first level at once; each won level (flag post at about
+    // 2200 ms, then its 3000 ms ending) brings the next.
+    ASSERT_GE(levels.size(), 3u) << out;
+    EXPECT_EQ(levels[0], "0 level l1");
+    EXPECT_EQ(lines[0], "0 level l1");
+    EXPECT_EQ(levels[1].substr(levels[1].find(' ')), " level l2");
+    EXPECT_EQ(levels[2].substr(levels[2].find(' ')), " level l3");
+    const int64_t second = std::stoll(levels[1]);
+    EXPECT_GE(second, 5200);
+    EXPECT_LE(second, 5220);
+    EXPECT_TRUE(Has(lines, std::to_string(second) + " loadnext 1"));
+    EXPECT_TRUE(Has(lines, std::to_string(second) + " ball 0 phase 1 cell 1 0 1 up 0 0 1"));
+    EXPECT_EQ(TimeOf(lines, "endlevel 2"), -1);
+    // Reaching level 3 is saved: one record, the name right-aligned.
+    auto progress = [&] {
+        std::ifstream in(folder / "data" / "progress.dat", std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const std::string saved = progress();
+    EXPECT_EQ(saved, std::string("        camp\x03\0\0\0", 16));
+
+    // Continue starts where the progress says; steered backwards off the
+    // row the ball is lost and the level is loaded again, progress untouched.
+    ASSERT_EQ(Tool({"--campaign", "camp", "--start", "0", "--drive", "1", "b.", "--ms", "13000"}, out, err), 0) << err;
+    lines = Lines(out);
+    EXPECT_EQ(lines[0], "0 level l3");
+    const int64_t lost = TimeOf(lines, "endlevel 2");
+    ASSERT_GT(lost, 0);
+    const int64_t again = TimeOf(lines, "level l3");
+    EXPECT_EQ(again, 0);
+    int reloads = 0;
+    for (const auto& l : lines)
+        if (l == std::to_string(lost + 5000) + " loadnext 2" || l == std::to_string(lost + 5000) + " level l3") ++reloads;
+    EXPECT_EQ(reloads, 2) << out;
+    EXPECT_EQ(progress(), saved);
+
+    // A level that does not load leaves the one being played in place; the
+    // tool reports the error after what it printed.
+    WriteFile("data/broken.dat", "N=2\n1=l1\n2=missing\n");
+    Simulation sim(folder);
+    sim.recording().gfx().makeModel = [] { return std::make_shared<QuietModel>(); };
+    sim.BootCampaign("broken", 1);
+    ASSERT_NE(sim.level(), nullptr);
+    EXPECT_EQ(sim.level()->Reference(), "l1");
+    sim.DriveBall(1, "f.");
+    std::vector<std::string> seen;
+    EXPECT_THROW(sim.Run(10, 8000, [&](const std::string& l) { seen.push_back(l); }), EngineError);
+    EXPECT_EQ(sim.level()->Reference(), "l1");
+    EXPECT_NE(TimeOf(seen, "loadnext 1"), -1);
+    ASSERT_EQ(Tool({"--campaign", "broken", "--drive", "1", "f.", "--ms", "8000"}, out, err), 1);
+    EXPECT_NE(out.find(" loadnext 1\nerror 1002 in Engine->LoadLevel"), std::string::npos) << out;
+    EXPECT_EQ(Tool({"--campaign", "nosuch"}, out, err), 1);
+    EXPECT_EQ(out, "error 1002 in Engine->Game->LoadCampaign: Couldn't open package: nosuch\n");
 }
 
 } // namespace
