@@ -434,7 +434,7 @@ void EditorPage(Engine& engine, engGame& game) {
 
 void HelpLine(Engine& engine, engGame& game) {
     if (game.pendingHelp.empty()) return;
-    // Centred on the cursor, 0.1 cursor units above it, kept on the screen.
+    // Centred on the cursor, 0.1 cursor units (one text size) above it, kept on the screen.
     constexpr float size = 0.1f * kMenuUnit;
     const float spacing = 0.65f * size;
     const float width = float(game.pendingHelp.size()) * spacing;
@@ -443,7 +443,8 @@ void HelpLine(Engine& engine, engGame& game) {
     const float lead = (float(game.pendingHelp.size()) + 0.65f) * spacing / 2.0f;
     float start = game.in.cursorX * kMenuUnit - lead;
     start = std::max(-edge, std::min(start, edge - width));
-    DrawText(engine, start + lead, (game.in.cursorY + 0.1f) * kMenuUnit, game.pendingHelp, size, 0);
+    const float y = std::min(game.in.cursorY * kMenuUnit + size, kMenuUnit - size / 2.0f);
+    DrawText(engine, start + lead, y, game.pendingHelp, size, 0);
     game.pendingHelp.clear();
 }
 

@@ -408,6 +408,10 @@ TEST_F(MenuTest, HelpTextNearTheEdgeStaysOnTheScreen) {
     const auto glyphs = OfColour(DrawnFrame(), kGlyph);
     ASSERT_FALSE(glyphs.empty());
     EXPECT_GE(glyphs.front().x0, -engine->aspectRatio - 1e-4);
+    // Over the top of the first button the text stays below the screen's top.
+    Open(0);
+    At(0, 3.45f);
+    for (const ScreenBox& g : OfColour(DrawnFrame(), kGlyph)) EXPECT_LE(g.y1, 1.0f + 1e-4);
 }
 
 TEST_F(MenuTest, VolumeStepsInWholePercentsWithinZeroToOneAndReachesThePlugIn) {
