@@ -48,6 +48,7 @@ void objEditCamera::AssignVar(const std::string& key, const std::string& value) 
     if (key == "pos") {
         position = VectorValue(value, false, "Invalid property value for 'EditCamera.Position', must be a vector : ",
                                "Engine->LoadLevel->ReadLevelFile->AssignProperty->objEditCamera.Position");
+        placed_ = true;
     } else if (key == "up") {
         up = VectorValue(value, true, "Invalid property value for 'EditCamera.up', must be a vector: ",
                          PropertySource(ClassName()));
@@ -65,6 +66,17 @@ void objEditCamera::WriteRot() { engine_.ParsedVector = lookDir; }
 
 void objEditCamera::Tick(int32_t&) {
     if (!Active || MenuOpen(engine_)) return;
+    if (!placed_) {
+        // Start where player 0 was looking (the level's own cameras tick
+        // first), not at the world's corner.
+        placed_ = true;
+        const auto& view = engine_.playerViews[0];
+        const D3DXVECTOR3 look = view.lookAt - view.eye;
+        if (D3DXVec3Length(&look) > 1e-4f) {
+            position = view.eye;
+            lookDir = Normalised(look);
+        }
+    }
     if (inpControl* input = Input(engine_)) {
         const DIMOUSESTATE& mouse = input->MouseState();
         const bool left = (mouse.rgbButtons[0] & 0x80) != 0;

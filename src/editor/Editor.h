@@ -29,6 +29,8 @@ public:
 
 protected:
     std::string HeaderName() const override { return "EditCamera"; }
+    // False until a position is given or taken from player 0's view.
+    bool placed_ = false;
     std::string ClassName() const override { return "objEditCamera"; }
 };
 

@@ -101,6 +101,10 @@ void engCampaign::LoadNext(int32_t status) {
         Load(levelName());
         break;
     case MenuBackground:
+    // In the editor a level that ended would otherwise keep its ball on the
+    // flag post and fade to black every few seconds; put the balls back
+    // instead, as behind the menu, and keep the level being edited.
+    case Editor:
         if (resetBalls) resetBalls();
         break;
     case Booted:

@@ -328,6 +328,7 @@ TEST_F(EditorTest, NothingMovesWhileTheMenuIsOpenOrTheCameraIsOff) {
 
 TEST_F(EditorTest, TheCameraFliesInItsThreeMouseModes) {
     objEditCamera camera(engine);
+    camera.AssignVar("pos", "0,0,0");
     camera.lookDir = {1, 0, 0};
     auto near = [](const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
         return std::abs(a.x - b.x) < 1e-5f && std::abs(a.y - b.y) < 1e-5f && std::abs(a.z - b.z) < 1e-5f;
@@ -354,6 +355,27 @@ TEST_F(EditorTest, TheCameraFliesInItsThreeMouseModes) {
     di->MoveMouse(100, -50);
     Frame(camera);
     EXPECT_TRUE(near(camera.position, {0, 1, 0.5f}));
+}
+
+TEST_F(EditorTest, TheCameraStartsAtPlayerZerosViewUnlessPlaced) {
+    engine.playerViews[0].eye = {3, 4, 5};
+    engine.playerViews[0].lookAt = {3, 6, 5};
+    objEditCamera fresh(engine);
+    Frame(fresh);
+    EXPECT_FLOAT_EQ(fresh.position.x, 3);
+    EXPECT_FLOAT_EQ(fresh.position.y, 4);
+    EXPECT_FLOAT_EQ(fresh.position.z, 5);
+    EXPECT_FLOAT_EQ(fresh.lookDir.y, 1);
+    // Later views of player 0 are its own doing, not followed.
+    engine.playerViews[0].eye = {9, 9, 9};
+    Frame(fresh);
+    EXPECT_FLOAT_EQ(fresh.position.x, 3);
+
+    objEditCamera placed(engine);
+    placed.AssignVar("pos", "1,2,3");
+    Frame(placed);
+    EXPECT_FLOAT_EQ(placed.position.x, 1.5f);
+    EXPECT_FLOAT_EQ(placed.position.z, 4.5f);
 }
 
 TEST_F(EditorTest, AnEditedLevelSavesAndLoadsWithItsObjects) {

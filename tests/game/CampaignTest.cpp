@@ -84,7 +84,7 @@ TEST_F(CampaignTest, PartialLastRecordIsIgnoredAndReplaced) {
     EXPECT_EQ(bytes.substr(16, 12), "       delta");
 }
 
-TEST_F(CampaignTest, MenuBackgroundResetsBallsAndEditorDoesNothing) {
+TEST_F(CampaignTest, MenuBackgroundAndEditorResetBallsAndKeepTheLevel) {
     engCampaign c = Make();
     int resets = 0;
     c.resetBalls = [&] { ++resets; };
@@ -92,7 +92,8 @@ TEST_F(CampaignTest, MenuBackgroundResetsBallsAndEditorDoesNothing) {
     EXPECT_EQ(resets, 1);
     c.BootEditor();
     c.LoadNext(1);
-    EXPECT_EQ(resets, 1);
+    c.LoadNext(2);
+    EXPECT_EQ(resets, 3);
     EXPECT_TRUE(loaded.empty());
 }
 
