@@ -494,7 +494,10 @@ int RunSimulator(const std::vector<std::string>& args, const std::filesystem::pa
         auto drives = options.drives;
         auto events = keys;
         if (!options.solutions.empty()) {
-            const std::filesystem::path base = std::filesystem::path(options.solutions) / name;
+            // An archive entry "pack#level" is found under its level name.
+            const size_t hash = name.rfind('#');
+            const std::string file = hash == std::string::npos ? name : name.substr(hash + 1);
+            const std::filesystem::path base = std::filesystem::path(options.solutions) / file;
             std::filesystem::path drive = base, keyFile = base;
             drive += ".drive";
             keyFile += ".keys";
