@@ -10,12 +10,14 @@
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "core/ErrorText.h"
+#include "graphics/LightMap.h"
 #include "graphics/Model.h"
 #include "graphics/Shader.h"
 #include "packages/Package.h"
 #include "platform/FileSearch.h"
 #include "platform/Host.h"
 #include "platform/d3d/Factory.h"
+#include "platform/d3d/StateCache.h"
 #include "platform/d3dx/D3DX8Tex.h"
 
 namespace rdv {
@@ -439,7 +441,8 @@ void gfxCore::CreateDevice() {
         std::shared_ptr<IDirect3DDevice8> made;
         HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, deviceType, engine_.hostWindowHandle, behaviourFlags, &p, made);
         if (SUCCEEDED(hr) && made) {
-            device = std::move(made);
+            // Every draw sets its whole state; the cache passes on only changes.
+            device = WithStateCache(std::move(made));
             break;
         }
         if (SUCCEEDED(hr)) hr = E_FAIL;
@@ -488,6 +491,7 @@ void gfxCore::CheckDevice() {
     clearTarget = 1;
     cachedShader = 0;
     cachedTexture = 0;
+    lightsOnDevice = nullptr;
     cachedVertexFormat = 0;
 
     dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
@@ -714,6 +718,8 @@ void gfxCore::Recover() {
         return;
     }
     CheckDevice();
+    // The reset took the level's lights off the device.
+    if (engine_.lightMap) engine_.lightMap->Invalidate();
     for (int32_t i = 0; i <= textures.Highest(); ++i) {
         if (textures.counts[i] <= 0) continue;
         std::vector<std::filesystem::path> found =

@@ -17,6 +17,7 @@
 namespace rdv {
 
 class Engine;
+class gfxLightMap;
 class gfxModel;
 class gfxShaderObj;
 
@@ -125,6 +126,9 @@ public:
     int32_t cachedShader = 0;
     int32_t cachedTexture = 0;
     DWORD cachedVertexFormat = 0;
+
+    // The light map whose lights are on the device (null after a reset).
+    const gfxLightMap* lightsOnDevice = nullptr;
 
     // Frame start: colour and whether the target is cleared (the level loader sets them).
     D3DCOLOR clearColour = 0;

@@ -80,19 +80,23 @@ void gfxLightMap::LoadLightMap(Engine& engine, const std::string& name) {
 }
 
 void gfxLightMap::ApplyLightMap(IDirect3DDevice8& device, float x, float y, float z) {
-    D3DXVECTOR3 p{x, y, z};
-    if (applied_ && p == last_) return;
+    last_ = D3DXVECTOR3{x, y, z};
+    if (applied_ && appliedTo_ == &device) return;
     for (int32_t i = 1; i <= count_; ++i) {
         device.SetLight(static_cast<DWORD>(i), &lights_[static_cast<size_t>(i)]);
         device.LightEnable(static_cast<DWORD>(i), 1);
     }
-    last_ = p;
     applied_ = true;
+    appliedTo_ = &device;
 }
 
 void gfxLightMap::ApplyLightMap(Engine& engine, float x, float y, float z) {
     if (!engine.gfx || !engine.gfx->Device()) return;
-    ApplyLightMap(*engine.gfx->Device(), x, y, z);
+    gfxCore& gfx = *engine.gfx;
+    // Another map's lights may have replaced this one's on the device.
+    if (gfx.lightsOnDevice != this) applied_ = false;
+    ApplyLightMap(*gfx.Device(), x, y, z);
+    gfx.lightsOnDevice = this;
 }
 
 void gfxLightMap::LoadLight(int32_t index) {

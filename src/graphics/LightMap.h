@@ -2,8 +2,9 @@
 // A level's light map (gfxLightMap): the set of device lights of a level.
 // A fresh map holds one directional light; LoadLightMap reads a "tci" file
 // from "maps". Every light-mapped model draw calls ApplyLightMap with its
-// position; the lights are put on the device only when that position
-// differs from the previous call's.
+// position. The lights do not depend on it, so they are put on the device
+// only when they are not there already: after a load, a change of a light,
+// a device reset (Invalidate) or another map's lights.
 //
 // The level creates one, loads it, and makes it the current one by storing
 // it in Engine::lightMap; DisplayMesh applies engine.lightMap.
@@ -29,14 +30,15 @@ public:
     // (signature|version|light type) failed: " + name.
     void LoadLightMap(Engine& engine, const std::string& name);
 
-    // Sets lights 1..count on the device and enables them, unless (x, y, z)
-    // equals the position of the previous call.
+    // Sets lights 1..count on the device and enables them, unless this
+    // map's lights are on that device already. (x, y, z) is remembered.
     void ApplyLightMap(IDirect3DDevice8& device, float x, float y, float z);
-    // The same on the engine's device (nothing without a device).
+    // The same on the engine's device (nothing without a device); the
+    // lights are set again when another map's lights went on since.
     void ApplyLightMap(Engine& engine, float x, float y, float z);
 
-    // Forgets the previous position so that the next apply sets the lights
-    // again (after a device reset, or when the map becomes current).
+    // The device no longer holds this map's lights (after a device reset):
+    // the next apply sets them again.
     void Invalidate() { applied_ = false; }
 
     // Working light: LoadLight copies it into light `index`, WriteLight
@@ -57,6 +59,7 @@ private:
     int32_t count_ = 0;
     D3DXVECTOR3 last_{0, 0, 0};
     bool applied_ = false;
+    const IDirect3DDevice8* appliedTo_ = nullptr;
 };
 
 // The light every fresh map starts with.

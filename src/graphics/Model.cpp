@@ -215,7 +215,7 @@ void gfxModel::DisplayMesh(Engine& engine, int32_t state, float phase, float x, 
     if (renderMode == kModeNone) return;
     IDirect3DDevice8* dev = mb::Device(engine);
     if (!dev) return;
-    if (data_.lightMapped && engine.lightMap) engine.lightMap->ApplyLightMap(*dev, x, y, z);
+    if (data_.lightMapped && engine.lightMap) engine.lightMap->ApplyLightMap(engine, x, y, z);
 
     if (renderMode == kModeComposite) {
         DrawComposite(engine, state, phase, x, y, z, yaw, pitch, roll, sx, sy, sz);

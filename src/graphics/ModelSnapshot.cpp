@@ -11,6 +11,7 @@
 #include "platform/HeadlessHost.h"
 #include "platform/d3d/Factory.h"
 #include "platform/d3d/GLDevice.h"
+#include "platform/d3d/StateCache.h"
 
 namespace rdv {
 
@@ -71,7 +72,7 @@ ModelSnapshot::ModelSnapshot(Engine& engine, int width, int height) : engine_(en
         return;
     }
     gfx.presentParams = pp;
-    gfx.device = device;
+    gfx.device = WithStateCache(device);
     gfx.device->GetDeviceCaps(&gfx.caps);
     gfx.ResetResourceTables();
     gfx.CheckDevice();

@@ -1,5 +1,5 @@
 // Light maps: the default light, the "tci" file and its checks, and the
-// rule that lights are set again only when the position changes.
+// rule that lights are set only when they are not on the device already.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -178,7 +178,7 @@ TEST(LightMap, FileChecks) {
     EXPECT_EQ(Packages(f.engine).OpenCount(), 0u);
 }
 
-TEST(LightMap, LightsAreSetOnlyWhenThePositionChanges) {
+TEST(LightMap, LightsAreSetOnlyWhenTheyAreNotOnTheDevice) {
     auto t = MakeRecordingEngine();
     RecordingDevice& dev = *t->device();
     gfxLightMap map;
@@ -189,14 +189,44 @@ TEST(LightMap, LightsAreSetOnlyWhenThePositionChanges) {
     EXPECT_EQ(dev.Count("SetLight"), 1u);
     ASSERT_EQ(dev.Count("LightEnable"), 1u);
     EXPECT_EQ(dev.Calls("LightEnable")[0]->args, (std::vector<DWORD>{1, 1}));
+    // The lights do not depend on the position: moving on sets nothing.
     map.ApplyLightMap(dev, 0, 0, 0.5f);
-    EXPECT_EQ(dev.Count("SetLight"), 2u);
-    map.ApplyLightMap(dev, 0, 0, 0.5f);
-    EXPECT_EQ(dev.Count("SetLight"), 2u);
-    EXPECT_FLOAT_EQ(map.lastPosition().z, 0.5f);
+    map.ApplyLightMap(dev, 3, 0, 0.5f);
+    EXPECT_EQ(dev.Count("SetLight"), 1u);
+    EXPECT_FLOAT_EQ(map.lastPosition().x, 3.0f);
+    // A changed light goes on again.
+    map.WriteLight(1);
+    map.workingLight.Diffuse.g = 0.25f;
+    map.LoadLight(1);
+    map.ApplyLightMap(dev, 3, 0, 0.5f);
+    ASSERT_EQ(dev.Count("SetLight"), 2u);
+    EXPECT_FLOAT_EQ(dev.lights[1].Diffuse.g, 0.25f);
     // After a device reset the lights are gone: Invalidate sets them again.
     map.Invalidate();
-    map.ApplyLightMap(dev, 0, 0, 0.5f);
+    map.ApplyLightMap(dev, 3, 0, 0.5f);
+    EXPECT_EQ(dev.Count("SetLight"), 3u);
+    // Another device has none of them.
+    auto other = MakeRecordingEngine();
+    other->device()->ClearCalls();
+    map.ApplyLightMap(*other->device(), 3, 0, 0.5f);
+    EXPECT_EQ(other->device()->Count("SetLight"), 1u);
+}
+
+TEST(LightMap, AnotherMapsLightsAreReplacedOnTheEngineDevice) {
+    auto t = MakeRecordingEngine();
+    RecordingDevice& dev = *t->device();
+    gfxLightMap first, second;
+    second.WriteLight(1);
+    second.workingLight.Diffuse.r = 0.5f;
+    second.LoadLight(1);
+    dev.ClearCalls();
+    first.ApplyLightMap(t->engine, 0, 0, 0);
+    second.ApplyLightMap(t->engine, 0, 0, 0);
+    EXPECT_FLOAT_EQ(dev.lights[1].Diffuse.r, 0.5f);
+    first.ApplyLightMap(t->engine, 0, 0, 0);
+    EXPECT_FLOAT_EQ(dev.lights[1].Diffuse.r, 0.8f);
+    EXPECT_EQ(dev.Count("SetLight"), 3u);
+    first.ApplyLightMap(t->engine, 1, 1, 1);
     EXPECT_EQ(dev.Count("SetLight"), 3u);
 }
 

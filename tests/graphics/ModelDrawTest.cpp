@@ -10,6 +10,7 @@
 
 #include "core/Error.h"
 #include "graphics/CoreTesting.h"
+#include "platform/d3d/StateCache.h"
 #include "graphics/LightMap.h"
 #include "graphics/Model.h"
 #include "packages/Package.h"
@@ -59,6 +60,13 @@ gfxModel& Get(RecordingEngine& t, const std::string& name) {
 void Draw(RecordingEngine& t, gfxModel& m, int32_t state = 0, float phase = 0, float x = 0, float y = 0, float z = 0,
           float yaw = 0, float pitch = 0, float roll = 0, float sx = 1, float sy = 1, float sz = 1) {
     m.DisplayMesh(t.engine, state, phase, x, y, z, yaw, pitch, roll, sx, sy, sz);
+}
+
+// Drops the recorded calls and makes the state cache forget what it passed
+// on, so the next draw sets its whole state where the test can see it.
+void Fresh(RecordingEngine& t) {
+    t.device()->ClearCalls();
+    if (auto* cache = dynamic_cast<StateCacheDevice*>(t.gfx().Device())) cache->Invalidate();
 }
 
 // Each draw with the ALPHABLENDENABLE and BLENDOP values set before it.
@@ -162,7 +170,7 @@ TEST(ModelDraw, ModeOneSetsOptionsAndBlendsPerRun) {
     ASSERT_EQ(m.renderMode, 1);
     RecordingDevice& dev = *t->device();
     EXPECT_EQ(dev.Calls("CreateVertexBuffer").back()->args, (std::vector<DWORD>{6 * 36, 0, 338, D3DPOOL_MANAGED}));
-    dev.ClearCalls();
+    Fresh(*t);
 
     Draw(*t, m, 0, 0, 1, 2, 3, 0.5f, 0.25f, 0.125f, 2, 3, 4);
     EXPECT_TRUE(MatrixNear(dev.Transform(D3DTS_WORLD), Compose(true, 1, 2, 3, 0.5f, 0.25f, 0.125f, 2, 3, 4)));
@@ -197,7 +205,7 @@ TEST(ModelDraw, WithoutBlendOpTheReverseRunIsBlackAndPlain) {
     gfxModel& m = Get(*t, "runs");
     for (int i = 3; i < 6; ++i) EXPECT_EQ(m.data().vertices[i].color, 0u);
     EXPECT_EQ(m.data().vertices[0].color, 0xFF0000u);
-    t->device()->ClearCalls();
+    Fresh(*t);
     Draw(*t, m);
     for (const auto& d : Draws(*t->device())) {
         EXPECT_EQ(d.alpha, 0u);
@@ -319,7 +327,7 @@ TEST(ModelDraw, BrushDrawsFansWithItsMaterialAndRestoresCulling) {
     gfxModel& m = Get(*t, "room");
     ASSERT_EQ(m.renderMode, 242);
     RecordingDevice& dev = *t->device();
-    dev.ClearCalls();
+    Fresh(*t);
     Draw(*t, m, 0, 0, 1, 2, 3, 0.5f, 0, 0, 2, 2, 2);
     EXPECT_TRUE(MatrixNear(dev.Transform(D3DTS_WORLD), Compose(false, 1, 2, 3, 0.5f, 0, 0, 2, 2, 2)));
     auto draws = Draws(dev);
@@ -349,7 +357,7 @@ TEST(ModelDraw, MeshSubsetsAndTheMeshDrawingOffFlag) {
     gfxModel& m = Get(*t, "test_mesh");
     ASSERT_EQ(m.renderMode, 240);
     RecordingDevice& dev = *t->device();
-    dev.ClearCalls();
+    Fresh(*t);
     Draw(*t, m, 0, 0, 0, 0, 0, 0.3f, 0, 0, 2, 2, 2);
     EXPECT_TRUE(MatrixNear(dev.Transform(D3DTS_WORLD), Compose(false, 0, 0, 0, 0.3f, 0, 0, 2, 2, 2)));
     auto draws = Draws(dev);
@@ -372,7 +380,7 @@ TEST(ModelDraw, MeshSubsetsAndTheMeshDrawingOffFlag) {
     EXPECT_GE(dev.Count("SetMaterial"), 2u);
 }
 
-TEST(ModelDraw, LightMapIsAppliedOncePerPosition) {
+TEST(ModelDraw, LightMapIsAppliedOnlyWhenItsLightsAreNotOnTheDevice) {
     auto t = MakeRecordingEngine(kGame);
     t->engine.lightMap = std::make_shared<gfxLightMap>();
     gfxModel& lit = Get(*t, "test_lit");
@@ -385,9 +393,58 @@ TEST(ModelDraw, LightMapIsAppliedOncePerPosition) {
     EXPECT_EQ(dev.Calls("SetLight")[0]->args, (std::vector<DWORD>{1, D3DLIGHT_DIRECTIONAL}));
     EXPECT_EQ(dev.Count("LightEnable"), 1u);
     Draw(*t, unlit, 0, 0, 5, 5, 5);
+    Draw(*t, lit, 0, 0, 1.5f, 0, 0);
     EXPECT_EQ(dev.Count("SetLight"), 1u);
+    EXPECT_FLOAT_EQ(t->engine.lightMap->lastPosition().x, 1.5f);
+    // A new level's map goes on at its first draw.
+    auto next = std::make_shared<gfxLightMap>();
+    next->WriteLight(1);
+    next->workingLight.Diffuse.b = 0.125f;
+    next->LoadLight(1);
+    t->engine.lightMap = next;
     Draw(*t, lit, 0, 0, 1.5f, 0, 0);
     EXPECT_EQ(dev.Count("SetLight"), 2u);
+    EXPECT_FLOAT_EQ(dev.lights[1].Diffuse.b, 0.125f);
+}
+
+TEST(ModelDraw, RepeatedDrawsSendOnlyTheWorldTransformAndTheDraws) {
+    auto t = MakeRecordingEngine(kGame);
+    gfxModel& m = Get(*t, "test_textured");
+    RecordingDevice& dev = *t->device();
+    Draw(*t, m, 0, 0, 0, 0, 0);
+    const size_t draws = dev.Count("DrawPrimitive");
+    ASSERT_GT(draws, 0u);
+    dev.ClearCalls();
+    Draw(*t, m, 0, 0, 1.5f, 0, 0);
+    Draw(*t, m, 0, 0, 3.0f, 0, 0);
+    EXPECT_EQ(dev.Count("DrawPrimitive"), 2 * draws);
+    EXPECT_EQ(dev.Count("SetTransform"), 2u);
+    EXPECT_EQ(dev.calls.size(), 2 * draws + 2) << "nothing but the transforms and the draws";
+    // Every draw still sees its own texture and world position.
+    EXPECT_FLOAT_EQ(dev.calls.back().floats[12], 3.0f);
+    EXPECT_NE(dev.calls.back().texture, nullptr);
+}
+
+TEST(ModelDraw, AfterADeviceResetTheWholeStateAndTheLightsAreSentAgain) {
+    auto t = MakeRecordingEngine(kGame);
+    t->engine.lightMap = std::make_shared<gfxLightMap>();
+    const int32_t index = t->gfx().GetModel("test_lit");
+    auto draw = [&] { t->gfx().Model(index)->DisplayMesh(t->engine, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1); };
+    draw();
+    t->adapter->script.cooperativeLevel = {D3DERR_DEVICENOTRESET};
+    t->gfx().BeginFrame();
+    t->gfx().Display();   // recovers: reset, defaults, models reloaded
+    RecordingDevice& dev = *t->device();
+    ASSERT_EQ(dev.Count("Reset"), 1u);
+    dev.ClearCalls();
+    draw();
+    EXPECT_EQ(dev.Count("SetLight"), 1u) << "the reset took the lights off the device";
+    EXPECT_EQ(dev.Count("LightEnable"), 1u);
+    EXPECT_EQ(dev.Count("SetMaterial"), 1u);
+    EXPECT_EQ(dev.Count("SetStreamSource"), 1u);
+    EXPECT_EQ(dev.Count("SetTexture"), 1u);
+    EXPECT_EQ(dev.lightEnabled[1], 1);
+    EXPECT_EQ(dev.RenderState(D3DRS_AMBIENTMATERIALSOURCE), 1u);
 }
 
 TEST(ModelDraw, ShaderIsSelectedAroundTheDraw) {

@@ -7,6 +7,7 @@
 
 #include "platform/d3d/GLDevice.h"
 #include "platform/d3d/GLInternal.h"
+#include "platform/d3d/StateCache.h"
 #include "platform/shaderasm/PsToGlsl.h"
 
 namespace rdv {
@@ -1305,7 +1306,7 @@ HRESULT GLDevice::SetPixelShaderConstant(DWORD reg, const void* data, DWORD coun
 // ---------------------------------------------------------------- helpers
 
 bool ReadBackBuffer(IDirect3DDevice8& device, std::vector<uint8_t>& rgba, UINT& width, UINT& height) {
-    auto* gl = dynamic_cast<GLDevice*>(&device);
+    auto* gl = dynamic_cast<GLDevice*>(WithoutStateCache(&device));
     return gl && gl->ReadBack(rgba, width, height);
 }
 

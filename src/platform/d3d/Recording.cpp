@@ -27,8 +27,7 @@ UINT BytesPerPixel(D3DFORMAT format) {
 }
 
 void MatrixFloats(const D3DMATRIX& m, std::vector<float>& out) {
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) out.push_back(m.m[i][j]);
+    out.assign(&m.m[0][0], &m.m[0][0] + 16);
 }
 
 D3DMATRIX Identity() {
@@ -306,9 +305,46 @@ RecordingDevice::RecordingDevice(RecordingDirect3D8* adapter, D3DDEVTYPE type_, 
 
 RecordingDevice::~RecordingDevice() = default;
 
-RecordedCall& RecordingDevice::Record(std::string op, std::vector<DWORD> args, std::vector<float> floats) {
-    calls.push_back(RecordedCall{std::move(op), std::move(args), std::move(floats), {}, nullptr});
-    return calls.back();
+// Calls are recorded into entries kept from earlier frames, so a device
+// that is cleared every frame stops allocating once it has seen a frame.
+RecordedCall& RecordingDevice::NewCall(const char* op) {
+    if (spare_.empty()) {
+        calls.emplace_back();
+    } else {
+        calls.push_back(std::move(spare_.back()));
+        spare_.pop_back();
+    }
+    RecordedCall& c = calls.back();
+    c.op.assign(op);
+    c.args.clear();
+    c.floats.clear();
+    c.data.clear();
+    c.texture.reset();
+    return c;
+}
+
+RecordedCall& RecordingDevice::Record(const char* op, std::initializer_list<DWORD> args,
+                                      std::initializer_list<float> floats) {
+    RecordedCall& c = NewCall(op);
+    c.args.assign(args.begin(), args.end());
+    c.floats.assign(floats.begin(), floats.end());
+    return c;
+}
+
+RecordedCall& RecordingDevice::Record(const char* op, std::initializer_list<DWORD> args, const float* floats,
+                                      size_t count) {
+    RecordedCall& c = NewCall(op);
+    c.args.assign(args.begin(), args.end());
+    c.floats.assign(floats, floats + count);
+    return c;
+}
+
+void RecordingDevice::ClearCalls() {
+    for (RecordedCall& c : calls) {
+        c.texture.reset();
+        spare_.push_back(std::move(c));
+    }
+    calls.clear();
 }
 
 std::vector<const RecordedCall*> RecordingDevice::Calls(const std::string& op) const { return Filter(calls, op); }
@@ -452,9 +488,7 @@ HRESULT RecordingDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATET
 
 HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
     if (!matrix) return D3DERR_INVALIDCALL;
-    std::vector<float> f;
-    MatrixFloats(*matrix, f);
-    Record("SetTransform", {state}, std::move(f));
+    Record("SetTransform", {state}, &matrix->m[0][0], 16);
     transforms_[state] = *matrix;
     return D3D_OK;
 }
@@ -602,8 +636,8 @@ UINT RecordingDevice::VertexCount(D3DPRIMITIVETYPE t, UINT n) {
 
 void RecordingDevice::RecordDraw(RecordedCall& call) {
     call.texture = stageTextures_[0];
-    call.floats.clear();
-    MatrixFloats(Transform(D3DTS_WORLD), call.floats);
+    auto it = transforms_.find(D3DTS_WORLD);
+    MatrixFloats(it == transforms_.end() ? Identity() : it->second, call.floats);
 }
 
 HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE t, UINT startVertex, UINT primitiveCount) {
@@ -679,7 +713,7 @@ HRESULT RecordingDevice::DeleteVertexShader(DWORD handle) {
 HRESULT RecordingDevice::SetVertexShaderConstant(DWORD reg, const void* data, DWORD count) {
     if (!data) return D3DERR_INVALIDCALL;
     const float* f = static_cast<const float*>(data);
-    Record("SetVertexShaderConstant", {reg, count}, std::vector<float>(f, f + 4 * count));
+    Record("SetVertexShaderConstant", {reg, count}, f, 4 * static_cast<size_t>(count));
     for (DWORD i = 0; i < count; ++i) vertexConstants[reg + i].assign(f + 4 * i, f + 4 * i + 4);
     return D3D_OK;
 }
@@ -717,7 +751,7 @@ HRESULT RecordingDevice::DeletePixelShader(DWORD handle) {
 HRESULT RecordingDevice::SetPixelShaderConstant(DWORD reg, const void* data, DWORD count) {
     if (!data) return D3DERR_INVALIDCALL;
     const float* f = static_cast<const float*>(data);
-    Record("SetPixelShaderConstant", {reg, count}, std::vector<float>(f, f + 4 * count));
+    Record("SetPixelShaderConstant", {reg, count}, f, 4 * static_cast<size_t>(count));
     for (DWORD i = 0; i < count; ++i) pixelConstants[reg + i].assign(f + 4 * i, f + 4 * i + 4);
     return D3D_OK;
 }

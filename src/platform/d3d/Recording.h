@@ -15,6 +15,7 @@
 //
 // For a whole engine on a recording device see graphics/CoreTesting.h.
 #include <deque>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -112,7 +113,7 @@ public:
     // Calls named op, in order, and how many there were.
     std::vector<const RecordedCall*> Calls(const std::string& op) const;
     size_t Count(const std::string& op) const;
-    void ClearCalls() { calls.clear(); }
+    void ClearCalls();
     // Current state (as last set; defaults as Direct3D's).
     DWORD RenderState(D3DRENDERSTATETYPE state) const;
     DWORD StageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type) const;
@@ -189,7 +190,9 @@ public:
     std::map<DWORD, std::vector<DWORD>> vertexShaders, pixelShaders;
 
 private:
-    RecordedCall& Record(std::string op, std::vector<DWORD> args = {}, std::vector<float> floats = {});
+    RecordedCall& NewCall(const char* op);
+    RecordedCall& Record(const char* op, std::initializer_list<DWORD> args = {}, std::initializer_list<float> floats = {});
+    RecordedCall& Record(const char* op, std::initializer_list<DWORD> args, const float* floats, size_t count);
     void RecordDraw(RecordedCall& call);
     static UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives);
 
@@ -203,6 +206,7 @@ private:
     std::shared_ptr<IDirect3DIndexBuffer8> indices_;
     UINT baseVertex_ = 0;
     std::vector<std::weak_ptr<IDirect3DTexture8>> madeTextures_;
+    std::vector<RecordedCall> spare_;   // entries of cleared calls, reused
     DWORD nextVertexShader_ = 1, nextPixelShader_ = 1;
 };
 
