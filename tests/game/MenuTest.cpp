@@ -107,10 +107,12 @@ D3DXMATRIX FromFloats(const std::vector<float>& f) {
 
 std::vector<ScreenBox> Drawn(const RecordingDevice& dev, float aspect) {
     std::vector<ScreenBox> out;
-    // The projection is the device set-up's; the menu sets its view each frame.
-    D3DXMATRIX view = MatrixIdentity(), projection;
-    const D3DMATRIX p = dev.Transform(D3DTS_PROJECTION);
+    // The projection is the device set-up's; the menu sets its view each
+    // frame, and a view that is already on the device is not sent again.
+    D3DXMATRIX view, projection;
+    const D3DMATRIX p = dev.Transform(D3DTS_PROJECTION), v = dev.Transform(D3DTS_VIEW);
     std::memcpy(&projection, &p, sizeof p);
+    std::memcpy(&view, &v, sizeof v);
     for (const RecordedCall& c : dev.calls) {
         if (c.op == "SetTransform" && c.args[0] == D3DTS_VIEW) view = FromFloats(c.floats);
         if (c.op == "SetTransform" && c.args[0] == D3DTS_PROJECTION) projection = FromFloats(c.floats);
