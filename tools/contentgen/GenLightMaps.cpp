@@ -59,6 +59,13 @@ const std::vector<LevelLights>& Levels() {
         {"training6", kWorkshop},
         {"training7", kDaylight},
         {"training8", kEvening},
+        {"journey1", kDaylight},
+        {"journey2", kDaylight},
+        {"journey3", kEvening},
+        {"journey4", kWorkshop},
+        {"journey5", kFrost},
+        {"journey6", kDaylight},
+        {"journey7", kEvening},
     };
     return levels;
 }
