@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <cstring>
 
 #include "core/Engine.h"
@@ -102,4 +103,32 @@ TEST_F(LevelImage, EveryTileTypeIsDrawnOnItsFaces) {
 }
 
 } // namespace
+// The device compiles a fixed-function program for each combination of stage,
+// fog and alpha-test settings it meets; every shipped level must look the
+// same as with the one program that reads those settings from uniforms.
+TEST_F(LevelImage, CompiledSettingsDrawWhatTheGenericProgramDraws) {
+    IDirect3DDevice8& device = *engine_.gfx->Device();
+    std::error_code ec;
+    int levels = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(RDV_GAME_DIR) / "maps", ec)) {
+        if (entry.path().extension() != ".tcs") continue;
+        const std::string name = entry.path().stem().string();
+        engLevel level(engine_);
+        level.LoadLevel(name);
+        const LevelSnapshotView view = OverviewOf(level);
+        ASSERT_TRUE(UseGenericFixedFunction(device, true));
+        const auto generic = Draw(level, view);
+        UseGenericFixedFunction(device, false);
+        const auto compiled = Draw(level, view);
+        // Draw again: the second frame runs on the programs the first compiled.
+        const auto again = Draw(level, view);
+        size_t differ = 0;
+        for (size_t i = 0; i < size_t(kW) * kH; ++i)
+            if (Differs(generic, compiled, i, 1) || Differs(generic, again, i, 1)) ++differ;
+        EXPECT_EQ(differ, 0u) << name;
+        ++levels;
+    }
+    EXPECT_GT(levels, 0);
+}
+
 } // namespace rdv

@@ -130,6 +130,10 @@ bool PrimitiveVertices(D3DPRIMITIVETYPE type, UINT count, GLenum& mode, GLsizei&
 
 const void* Offset(size_t bytes) { return reinterpret_cast<const void*>(bytes); }
 
+// Where each setting sits in a fixed-function program key.
+constexpr int kKeyColorOp = 0, kKeyColorArg = 4, kKeyAlphaOp = 16, kKeyAlphaArg = 20, kKeyResultTemp = 32,
+              kKeySpecularAdd = 36, kKeyFog = 37, kKeyFogTable = 38, kKeyAlphaTest = 39, kKeyAlphaFunc = 40;
+
 // Sets an environment variable for the life of a scope.
 class ScopedEnv {
 public:
@@ -164,6 +168,8 @@ GLDevice::~GLDevice() {
         for (auto& [h, ps] : pixelShaders_) share_->gl.DeleteProgram(ps->program.program);
         pixelShaders_.clear();
         if (fixedProgram_) share_->gl.DeleteProgram(fixedProgram_->program);
+        for (auto& [key, p] : fixedVariants_)
+            if (p) share_->gl.DeleteProgram(p->program);
         DestroyTargets();
         SDL_GL_MakeCurrent(share_->window, nullptr);
     }
@@ -369,6 +375,8 @@ void GLDevice::SetDefaultStates() {
     baseVertex_ = 0;
     vertexShader_ = D3DFVF_XYZ;
     pixelShader_ = 0;
+    Changed();
+    ++transformSerial_;
     for (DWORD i = 0; i < D3DRS_COUNT; ++i) SetRenderState(static_cast<D3DRENDERSTATETYPE>(i), rs_[i]);
     ViewportToGL();
 }
@@ -586,6 +594,7 @@ bool GLDevice::ReadBack(std::vector<uint8_t>& rgba, UINT& width, UINT& height) {
 
 HRESULT GLDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     if (state >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
+    if (rs_[state] != value) Changed();
     rs_[state] = value;
     if (!share_->MakeCurrent()) return D3D_OK;
     const GLFuncs& gl = *gl_;
@@ -681,6 +690,7 @@ HRESULT GLDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
 
 HRESULT GLDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
     if (stage >= D3DMAXTEXTURESTAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
+    if (tss_[stage][type] != value) Changed();
     tss_[stage][type] = value;
     return D3D_OK;
 }
@@ -698,6 +708,9 @@ HRESULT GLDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* mat
           (s >= 256 && s < 512)))
         return D3DERR_INVALIDCALL;
     transforms_[s] = *matrix;
+    // The world moves every draw; only the matrices follow it.
+    if (s == D3DTS_WORLD) ++transformSerial_;
+    else Changed();
     return D3D_OK;
 }
 
@@ -713,6 +726,7 @@ HRESULT GLDevice::SetViewport(const D3DVIEWPORT8* v) {
         v->Y + v->Height > pp_.BackBufferHeight || v->MinZ < 0 || v->MaxZ > 1 || v->MinZ > v->MaxZ)
         return D3DERR_INVALIDCALL;
     viewport_ = *v;
+    Changed();
     if (share_->MakeCurrent()) ViewportToGL();
     return D3D_OK;
 }
@@ -726,6 +740,7 @@ HRESULT GLDevice::GetViewport(D3DVIEWPORT8* v) {
 HRESULT GLDevice::SetMaterial(const D3DMATERIAL8* m) {
     if (!m) return D3DERR_INVALIDCALL;
     material_ = *m;
+    Changed();
     return D3D_OK;
 }
 
@@ -743,6 +758,7 @@ HRESULT GLDevice::SetLight(DWORD index, const D3DLIGHT8* light) {
     }
     if (light->Type != D3DLIGHT_DIRECTIONAL && light->Range < 0) return D3DERR_INVALIDCALL;
     lights_[index] = *light;
+    Changed();
     return D3D_OK;
 }
 
@@ -764,6 +780,7 @@ HRESULT GLDevice::LightEnable(DWORD index, BOOL enable) {
     }
     if (enable) lightEnabled_[index] = true;
     else lightEnabled_.erase(index);
+    Changed();
     return D3D_OK;
 }
 
@@ -777,6 +794,8 @@ HRESULT GLDevice::GetLightEnable(DWORD index, BOOL* enable) {
 
 HRESULT GLDevice::SetTexture(DWORD stage, const std::shared_ptr<IDirect3DTexture8>& texture) {
     if (stage >= D3DMAXTEXTURESTAGES) return D3DERR_INVALIDCALL;
+    // Which stages have a texture decides what the stages read.
+    Changed();
     if (!texture) {
         textures_[stage].reset();
         return D3D_OK;
@@ -851,6 +870,7 @@ HRESULT GLDevice::SetVertexShader(DWORD handle) {
     } else if ((handle & D3DFVF_POSITION_MASK) == 0) {
         return D3DERR_INVALIDCALL;   // a vertex format needs a position
     }
+    if (vertexShader_ != handle) Changed();
     vertexShader_ = handle;
     return D3D_OK;
 }
@@ -883,23 +903,143 @@ void GLDevice::ApplySampler(DWORD stage, GLTexture& texture) {
         minFilter = minLinear ? (mipLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR_MIPMAP_NEAREST)
                               : (mipLinear ? GL_NEAREST_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_NEAREST);
     }
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, t[D3DTSS_MAGFILTER] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
     const bool mirrorClamp = parent_.Probe().mirrorClamp;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(t[D3DTSS_ADDRESSU], mirrorClamp)));
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(t[D3DTSS_ADDRESSV], mirrorClamp)));
-    float border[4];
-    ColorToFloats(t[D3DTSS_BORDERCOLOR], border);
-    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
-    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_LOD_BIAS, DWtoF(t[D3DTSS_MIPMAPLODBIAS]));
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL,
-                    static_cast<GLint>(std::min<DWORD>(t[D3DTSS_MAXMIPLEVEL], texture.GetLevelCount() - 1)));
+    GLTexture::Sampler want;
+    want.minFilter = static_cast<GLint>(minFilter);
+    want.magFilter = t[D3DTSS_MAGFILTER] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST;
+    want.wrapS = static_cast<GLint>(AddressMode(t[D3DTSS_ADDRESSU], mirrorClamp));
+    want.wrapT = static_cast<GLint>(AddressMode(t[D3DTSS_ADDRESSV], mirrorClamp));
+    ColorToFloats(t[D3DTSS_BORDERCOLOR], want.border);
+    want.lodBias = DWtoF(t[D3DTSS_MIPMAPLODBIAS]);
+    want.baseLevel = static_cast<GLint>(std::min<DWORD>(t[D3DTSS_MAXMIPLEVEL], texture.GetLevelCount() - 1));
     const float maxAniso = parent_.Probe().maxAnisotropy;
     if (maxAniso > 1) {
         const bool aniso = t[D3DTSS_MINFILTER] == D3DTEXF_ANISOTROPIC || t[D3DTSS_MAGFILTER] == D3DTEXF_ANISOTROPIC;
-        const float level = aniso ? std::clamp(static_cast<float>(t[D3DTSS_MAXANISOTROPY]), 1.0f, maxAniso) : 1.0f;
-        glTexParameterf(GL_TEXTURE_2D, kTextureMaxAnisotropy, level);
+        want.anisotropy = aniso ? std::clamp(static_cast<float>(t[D3DTSS_MAXANISOTROPY]), 1.0f, maxAniso) : 1.0f;
     }
+    // The parameters belong to the texture: set them only when they change.
+    if (texture.samplerApplied && texture.applied == want) return;
+    if (share_->activeUnit != stage) {
+        gl_->ActiveTexture(GL_TEXTURE0 + stage);
+        share_->activeUnit = stage;
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, want.minFilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, want.magFilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, want.wrapS);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, want.wrapT);
+    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, want.border);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_LOD_BIAS, want.lodBias);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, want.baseLevel);
+    if (maxAniso > 1) glTexParameterf(GL_TEXTURE_2D, kTextureMaxAnisotropy, want.anisotropy);
+    texture.applied = want;
+    texture.samplerApplied = true;
+}
+
+std::array<int, 41> GLDevice::FixedKey() const {
+    std::array<int, 41> key{};
+    for (int s = 0; s < 4; ++s) {
+        const auto& t = tss_[s];
+        int colorOp = static_cast<int>(t[D3DTSS_COLOROP]);
+        int alphaOp = static_cast<int>(t[D3DTSS_ALPHAOP]);
+        int c[3] = {static_cast<int>(t[D3DTSS_COLORARG1]), static_cast<int>(t[D3DTSS_COLORARG2]),
+                    static_cast<int>(t[D3DTSS_COLORARG0])};
+        int a[3] = {static_cast<int>(t[D3DTSS_ALPHAARG1]), static_cast<int>(t[D3DTSS_ALPHAARG2]),
+                    static_cast<int>(t[D3DTSS_ALPHAARG0])};
+        if (!textures_[s]) {
+            // A stage without a texture passes the current value through
+            // where it would read the texture.
+            auto readsTexture = [](int op, const int* args) {
+                if (op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM) return true;
+                for (int k = 0; k < 3; ++k)
+                    if ((args[k] & 0xF) == static_cast<int>(D3DTA_TEXTURE)) return true;
+                return false;
+            };
+            if (colorOp != D3DTOP_DISABLE && readsTexture(colorOp, c)) {
+                colorOp = D3DTOP_SELECTARG1;
+                c[0] = D3DTA_CURRENT;
+            }
+            if (alphaOp != D3DTOP_DISABLE && readsTexture(alphaOp, a)) {
+                alphaOp = D3DTOP_SELECTARG1;
+                a[0] = D3DTA_CURRENT;
+            }
+        }
+        key[kKeyColorOp + s] = colorOp;
+        key[kKeyAlphaOp + s] = alphaOp;
+        for (int k = 0; k < 3; ++k) {
+            key[kKeyColorArg + 3 * s + k] = c[k];
+            key[kKeyAlphaArg + 3 * s + k] = a[k];
+        }
+        key[kKeyResultTemp + s] = t[D3DTSS_RESULTARG] == D3DTA_TEMP ? 1 : 0;
+    }
+    const bool fog = rs_[D3DRS_FOGENABLE] != 0;
+    key[kKeySpecularAdd] = rs_[D3DRS_SPECULARENABLE] ? 1 : 0;
+    key[kKeyFog] = fog ? 1 : 0;
+    key[kKeyFogTable] = fog ? static_cast<int>(rs_[D3DRS_FOGTABLEMODE]) : 0;
+    key[kKeyAlphaTest] = rs_[D3DRS_ALPHATESTENABLE] ? 1 : 0;
+    key[kKeyAlphaFunc] = static_cast<int>(rs_[D3DRS_ALPHAFUNC]);
+    return key;
+}
+
+// The fixed-function fragment stage with the settings of `key` written in
+// as constants, so the compiler drops every branch and texture read the
+// settings do not use. Empty when the source does not have the expected
+// declarations (the generic program serves then).
+static std::string SpecialisedFixedFragment(const std::array<int, 41>& key) {
+    std::string source = std::string("#version 120\n") + kGLFogFunctions + kGLFixedFragmentSource;
+    auto list = [&](int from, int count) {
+        std::string out;
+        for (int i = 0; i < count; ++i) out += (i ? ", " : "") + std::to_string(key[static_cast<size_t>(from + i)]);
+        return out;
+    };
+    auto ints = [&](int from, int count) {
+        return "int[" + std::to_string(count) + "](" + list(from, count) + ")";
+    };
+    const std::pair<std::string, std::string> declarations[] = {
+        {"uniform int uColorOp[4];", "const int uColorOp[4] = " + ints(kKeyColorOp, 4) + ";"},
+        {"uniform int uColorArg[12];", "const int uColorArg[12] = " + ints(kKeyColorArg, 12) + ";"},
+        {"uniform int uAlphaOp[4];", "const int uAlphaOp[4] = " + ints(kKeyAlphaOp, 4) + ";"},
+        {"uniform int uAlphaArg[12];", "const int uAlphaArg[12] = " + ints(kKeyAlphaArg, 12) + ";"},
+        {"uniform int uResultTemp[4];", "const int uResultTemp[4] = " + ints(kKeyResultTemp, 4) + ";"},
+        {"uniform bool uSpecularAdd;", std::string("const bool uSpecularAdd = ") + (key[kKeySpecularAdd] ? "true;" : "false;")},
+        {"uniform bool uFogEnable;", std::string("const bool uFogEnable = ") + (key[kKeyFog] ? "true;" : "false;")},
+        {"uniform int uFogTableMode;", "const int uFogTableMode = " + std::to_string(key[kKeyFogTable]) + ";"},
+        {"uniform bool uAlphaTest;", std::string("const bool uAlphaTest = ") + (key[kKeyAlphaTest] ? "true;" : "false;")},
+        {"uniform int uAlphaFunc;", "const int uAlphaFunc = " + std::to_string(key[kKeyAlphaFunc]) + ";"},
+    };
+    for (const auto& [from, to] : declarations) {
+        const size_t at = source.find(from);
+        if (at == std::string::npos) return {};
+        source.replace(at, from.size(), to);
+    }
+    return source;
+}
+
+GLProgram* GLDevice::FixedProgram() {
+    if (genericFixedFunction) return fixedProgram_.get();
+    if (variant_ && variantSerial_ == stateSerial_) return variant_;
+    const std::array<int, 41> key = FixedKey();
+    auto it = fixedVariants_.find(key);
+    if (it == fixedVariants_.end()) {
+        std::string error;
+        const std::string source = SpecialisedFixedFragment(key);
+        std::unique_ptr<GLProgram> program(source.empty() ? nullptr : BuildProgram(source, error));
+        it = fixedVariants_.emplace(key, std::move(program)).first;
+    }
+    variant_ = it->second ? it->second.get() : fixedProgram_.get();
+    variantSerial_ = stateSerial_;
+    return variant_;
+}
+
+void GLDevice::SetTransformUniforms(GLProgram& p) {
+    const GLFuncs& gl = *gl_;
+    auto transform = [&](uint32_t s) {
+        auto it = transforms_.find(s);
+        return it == transforms_.end() ? Identity() : it->second;
+    };
+    const D3DMATRIX worldView = Mul(transform(D3DTS_WORLD), transform(D3DTS_VIEW));
+    const D3DMATRIX normal = NormalMatrix(worldView);
+    gl.UniformMatrix4fv(p.Uniform(gl, "uWorldView"), 1, GL_FALSE, &worldView.m[0][0]);
+    gl.UniformMatrix4fv(p.Uniform(gl, "uNormalMat"), 1, GL_FALSE, &normal.m[0][0]);
 }
 
 void GLDevice::SetProgramUniforms(GLProgram& p) {
@@ -918,10 +1058,8 @@ void GLDevice::SetProgramUniforms(GLProgram& p) {
         return it == transforms_.end() ? Identity() : it->second;
     };
     const D3DMATRIX view = transform(D3DTS_VIEW);
-    const D3DMATRIX worldView = Mul(transform(D3DTS_WORLD), view);
-    mat("uWorldView", worldView);
+    SetTransformUniforms(p);
     mat("uProj", transform(D3DTS_PROJECTION));
-    mat("uNormalMat", NormalMatrix(worldView));
     const float vp[4] = {static_cast<float>(viewport_.X), static_cast<float>(viewport_.Y),
                          static_cast<float>(viewport_.Width), static_cast<float>(viewport_.Height)};
     v4("uViewportRect", vp);
@@ -1009,59 +1147,51 @@ void GLDevice::SetProgramUniforms(GLProgram& p) {
     float factor[4];
     ColorToFloats(rs_[D3DRS_TEXTUREFACTOR], factor);
     v4("uTFactor", factor);
-    int colorOp[4], alphaOp[4], colorArg[12], alphaArg[12], resultTemp[4];
-    int texIndex[4], texFlags[4], setSize[4];
+    const std::array<int, 41> key = FixedKey();
+    int texIndex[4], texFlags[4];
     D3DMATRIX texMatrix[4];
     for (int s = 0; s < 4; ++s) {
         const auto& t = tss_[s];
-        colorOp[s] = static_cast<int>(t[D3DTSS_COLOROP]);
-        alphaOp[s] = static_cast<int>(t[D3DTSS_ALPHAOP]);
-        int c[3] = {static_cast<int>(t[D3DTSS_COLORARG1]), static_cast<int>(t[D3DTSS_COLORARG2]),
-                    static_cast<int>(t[D3DTSS_COLORARG0])};
-        int a[3] = {static_cast<int>(t[D3DTSS_ALPHAARG1]), static_cast<int>(t[D3DTSS_ALPHAARG2]),
-                    static_cast<int>(t[D3DTSS_ALPHAARG0])};
-        if (!textures_[s]) {
-            // A stage without a texture passes the current value through
-            // where it would read the texture.
-            auto readsTexture = [](int op, const int* args) {
-                if (op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM) return true;
-                for (int k = 0; k < 3; ++k)
-                    if ((args[k] & 0xF) == static_cast<int>(D3DTA_TEXTURE)) return true;
-                return false;
-            };
-            if (colorOp[s] != D3DTOP_DISABLE && readsTexture(colorOp[s], c)) {
-                colorOp[s] = D3DTOP_SELECTARG1;
-                c[0] = D3DTA_CURRENT;
-            }
-            if (alphaOp[s] != D3DTOP_DISABLE && readsTexture(alphaOp[s], a)) {
-                alphaOp[s] = D3DTOP_SELECTARG1;
-                a[0] = D3DTA_CURRENT;
-            }
-        }
-        for (int k = 0; k < 3; ++k) {
-            colorArg[3 * s + k] = c[k];
-            alphaArg[3 * s + k] = a[k];
-        }
-        resultTemp[s] = t[D3DTSS_RESULTARG] == D3DTA_TEMP ? 1 : 0;
         texIndex[s] = static_cast<int>(t[D3DTSS_TEXCOORDINDEX] & 0x7);
         texFlags[s] = static_cast<int>(t[D3DTSS_TEXTURETRANSFORMFLAGS]);
         texMatrix[s] = transform(D3DTS_TEXTURE0 + s);
     }
-    gl.Uniform1iv(u("uColorOp"), 4, colorOp);
-    gl.Uniform1iv(u("uAlphaOp"), 4, alphaOp);
-    gl.Uniform1iv(u("uColorArg"), 12, colorArg);
-    gl.Uniform1iv(u("uAlphaArg"), 12, alphaArg);
-    gl.Uniform1iv(u("uResultTemp"), 4, resultTemp);
+    gl.Uniform1iv(u("uColorOp"), 4, &key[kKeyColorOp]);
+    gl.Uniform1iv(u("uAlphaOp"), 4, &key[kKeyAlphaOp]);
+    gl.Uniform1iv(u("uColorArg"), 12, &key[kKeyColorArg]);
+    gl.Uniform1iv(u("uAlphaArg"), 12, &key[kKeyAlphaArg]);
+    gl.Uniform1iv(u("uResultTemp"), 4, &key[kKeyResultTemp]);
     gl.Uniform1iv(u("uTexIndex"), 4, texIndex);
     gl.Uniform1iv(u("uTexFlags"), 4, texFlags);
     gl.UniformMatrix4fv(u("uTexMatrix"), 4, GL_FALSE, &texMatrix[0].m[0][0]);
-    (void)setSize;
     static const char* const samplers[4] = {"uTex0", "uTex1", "uTex2", "uTex3"};
     for (int s = 0; s < 4; ++s) i1(samplers[s], s);
 }
 
+void GLDevice::BindTextures() {
+    const GLFuncs& gl = *gl_;
+    GLContextShare& share = *share_;
+    for (DWORD s = 0; s < D3DMAXTEXTURESTAGES; ++s) {
+        GLTexture* texture = textures_[s].get();
+        const GLuint name = texture ? texture->Name() : 0;
+        if (share.boundTextures[s] == name && !texture) continue;
+        auto select = [&] {
+            if (share.activeUnit != s) {
+                gl.ActiveTexture(GL_TEXTURE0 + s);
+                share.activeUnit = s;
+            }
+        };
+        if (share.boundTextures[s] != name) {
+            select();
+            glBindTexture(GL_TEXTURE_2D, name);
+            share.boundTextures[s] = name;
+        }
+        if (texture) ApplySampler(s, *texture);
+    }
+}
+
 HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* vertices, bool vertexBufferBound,
-                       UINT stride, const void* indices, GLenum indexType, bool indexBufferBound) {
+                       UINT stride, const void* indices, GLenum indexType, bool indexBufferBound, UINT first) {
     GLenum mode;
     GLsizei count;
     if (!PrimitiveVertices(type, primitiveCount, mode, count)) return D3DERR_INVALIDCALL;
@@ -1070,14 +1200,20 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t
     if (!share_->MakeCurrent()) return D3DERR_DRIVERINTERNALERROR;
     const GLFuncs& gl = *gl_;
 
-    GLProgram* program = fixedProgram_.get();
+    GLProgram* program = nullptr;
     if (pixelShader_) {
         auto it = pixelShaders_.find(pixelShader_);
         if (it != pixelShaders_.end()) program = &it->second->program;
     }
-    gl.UseProgram(program->program);
-    SetProgramUniforms(*program);
-    {
+    if (!program) program = FixedProgram();
+    if (currentProgram_ != program->program) {
+        gl.UseProgram(program->program);
+        currentProgram_ = program->program;
+    }
+    // Uniforms go to GL only when the state they come from changed since
+    // this program last had them; between draws that is mostly the world.
+    if (program->stateSerial != stateSerial_) {
+        SetProgramUniforms(*program);
         int sizes[4];
         for (int i = 0; i < 4; ++i) sizes[i] = layout->tex[i] >= 0 ? layout->texSize[i] : 2;
         gl.Uniform1iv(program->Uniform(gl, "uTexSetSize"), 4, sizes);
@@ -1086,65 +1222,73 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t
         gl.Uniform1i(program->Uniform(gl, "uHasDiffuse"), layout->diffuse >= 0 ? 1 : 0);
         gl.Uniform1i(program->Uniform(gl, "uHasSpecular"), layout->specular >= 0 ? 1 : 0);
         if (layout->rhw) gl.Uniform1i(program->Uniform(gl, "uLighting"), 0);
-    }
-    if (pixelShader_ && program != fixedProgram_.get()) {
-        // A translated pixel shader reads uPsConst[8], uTex0..uTex7 and the
-        // bump-mapping matrix and luminance of each stage.
-        gl.Uniform4fv(program->Uniform(gl, "uPsConst"), 8, psConstants_.data());
-        float bump[32], lum[16];
-        for (int st = 0; st < 8; ++st) {
-            const auto& t = tss_[st];
-            bump[4 * st] = DWtoF(t[D3DTSS_BUMPENVMAT00]);
-            bump[4 * st + 1] = DWtoF(t[D3DTSS_BUMPENVMAT01]);
-            bump[4 * st + 2] = DWtoF(t[D3DTSS_BUMPENVMAT10]);
-            bump[4 * st + 3] = DWtoF(t[D3DTSS_BUMPENVMAT11]);
-            lum[2 * st] = DWtoF(t[D3DTSS_BUMPENVLSCALE]);
-            lum[2 * st + 1] = DWtoF(t[D3DTSS_BUMPENVLOFFSET]);
+        if (pixelShader_ && program != fixedProgram_.get()) {
+            // A translated pixel shader reads uPsConst[8], uTex0..uTex7 and the
+            // bump-mapping matrix and luminance of each stage.
+            gl.Uniform4fv(program->Uniform(gl, "uPsConst"), 8, psConstants_.data());
+            float bump[32], lum[16];
+            for (int st = 0; st < 8; ++st) {
+                const auto& t = tss_[st];
+                bump[4 * st] = DWtoF(t[D3DTSS_BUMPENVMAT00]);
+                bump[4 * st + 1] = DWtoF(t[D3DTSS_BUMPENVMAT01]);
+                bump[4 * st + 2] = DWtoF(t[D3DTSS_BUMPENVMAT10]);
+                bump[4 * st + 3] = DWtoF(t[D3DTSS_BUMPENVMAT11]);
+                lum[2 * st] = DWtoF(t[D3DTSS_BUMPENVLSCALE]);
+                lum[2 * st + 1] = DWtoF(t[D3DTSS_BUMPENVLOFFSET]);
+            }
+            gl.Uniform4fv(program->Uniform(gl, "uBumpEnvMat"), 8, bump);
+            gl.Uniform2fv(program->Uniform(gl, "uBumpEnvLum"), 8, lum);
+            static const char* const samplers[4] = {"uTex4", "uTex5", "uTex6", "uTex7"};
+            for (int st = 0; st < 4; ++st) gl.Uniform1i(program->Uniform(gl, samplers[st]), 4 + st);
         }
-        gl.Uniform4fv(program->Uniform(gl, "uBumpEnvMat"), 8, bump);
-        gl.Uniform2fv(program->Uniform(gl, "uBumpEnvLum"), 8, lum);
-        static const char* const samplers[4] = {"uTex4", "uTex5", "uTex6", "uTex7"};
-        for (int st = 0; st < 4; ++st) gl.Uniform1i(program->Uniform(gl, samplers[st]), 4 + st);
+        program->stateSerial = stateSerial_;
+        program->transformSerial = transformSerial_;
+    } else if (program->transformSerial != transformSerial_) {
+        SetTransformUniforms(*program);
+        program->transformSerial = transformSerial_;
     }
-    for (DWORD s = 0; s < D3DMAXTEXTURESTAGES; ++s) {
-        gl.ActiveTexture(GL_TEXTURE0 + s);
-        if (textures_[s]) {
-            glBindTexture(GL_TEXTURE_2D, textures_[s]->Name());
-            ApplySampler(s, *textures_[s]);
-        } else {
-            glBindTexture(GL_TEXTURE_2D, 0);
-        }
-    }
-    gl.ActiveTexture(GL_TEXTURE0);
+    BindTextures();
 
+    // The attribute pointers stay set while the same vertices are drawn with
+    // the same layout: the sequences of a model differ only in `first`.
     const GLuint vbo = vertexBufferBound && stream0_ ? stream0_->Data().Name() : 0;
-    gl.BindBuffer(GL_ARRAY_BUFFER, vbo);
-    const GLsizei s = static_cast<GLsizei>(stride);
-    auto attrib = [&](GLuint index, int offset, GLint size, GLenum type, GLboolean normalized, float d0, float d1,
-                      float d2, float d3) {
-        if (offset >= 0) {
-            gl.EnableVertexAttribArray(index);
-            gl.VertexAttribPointer(index, size, type, normalized, s, vertices + offset);
-        } else {
-            gl.DisableVertexAttribArray(index);
-            gl.VertexAttrib4f(index, d0, d1, d2, d3);
-        }
-    };
-    attrib(0, layout->position, layout->positionSize, GL_FLOAT, GL_FALSE, 0, 0, 0, 1);
-    attrib(1, layout->normal, 3, GL_FLOAT, GL_FALSE, 0, 0, 0, 1);
-    attrib(2, layout->diffuse, 4, GL_UNSIGNED_BYTE, GL_TRUE, 1, 1, 1, 1);
-    attrib(3, layout->specular, 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, 0, 0, 0);
-    for (GLuint t = 0; t < 4; ++t) attrib(4 + t, layout->tex[t], layout->texSize[t], GL_FLOAT, GL_FALSE, 0, 0, 0, 1);
+    GLContextShare& share = *share_;
+    const bool sameAttribs = share.attribsValid && share.attribBuffer == vbo && attribBase_ == vertices &&
+                             attribStride_ == stride && std::memcmp(&attribLayout_, layout, sizeof *layout) == 0;
+    if (!sameAttribs) {
+        gl.BindBuffer(GL_ARRAY_BUFFER, vbo);
+        const GLsizei s = static_cast<GLsizei>(stride);
+        auto attrib = [&](GLuint index, int offset, GLint size, GLenum type, GLboolean normalized, float d0, float d1,
+                          float d2, float d3) {
+            if (offset >= 0) {
+                gl.EnableVertexAttribArray(index);
+                gl.VertexAttribPointer(index, size, type, normalized, s, vertices + offset);
+            } else {
+                gl.DisableVertexAttribArray(index);
+                gl.VertexAttrib4f(index, d0, d1, d2, d3);
+            }
+        };
+        attrib(0, layout->position, layout->positionSize, GL_FLOAT, GL_FALSE, 0, 0, 0, 1);
+        attrib(1, layout->normal, 3, GL_FLOAT, GL_FALSE, 0, 0, 0, 1);
+        attrib(2, layout->diffuse, 4, GL_UNSIGNED_BYTE, GL_TRUE, 1, 1, 1, 1);
+        attrib(3, layout->specular, 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, 0, 0, 0);
+        for (GLuint t = 0; t < 4; ++t) attrib(4 + t, layout->tex[t], layout->texSize[t], GL_FLOAT, GL_FALSE, 0, 0, 0, 1);
+        gl.BindBuffer(GL_ARRAY_BUFFER, 0);
+        // Pointers into caller memory are good for this draw only.
+        share.attribsValid = vbo != 0;
+        share.attribBuffer = vbo;
+        attribBase_ = vertices;
+        attribStride_ = stride;
+        attribLayout_ = *layout;
+    }
 
     if (indexType != 0) {
         gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBufferBound && indices_ ? indices_->Data().Name() : 0);
         glDrawElements(mode, count, indexType, indices);
         gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     } else {
-        glDrawArrays(mode, 0, count);
+        glDrawArrays(mode, static_cast<GLint>(first), count);
     }
-    for (GLuint i = 0; i < 8; ++i) gl.DisableVertexAttribArray(i);
-    gl.BindBuffer(GL_ARRAY_BUFFER, 0);
     return D3D_OK;
 }
 
@@ -1155,8 +1299,7 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT pr
     if (!PrimitiveVertices(type, primitiveCount, mode, count)) return D3DERR_INVALIDCALL;
     const size_t end = (static_cast<size_t>(startVertex) + count) * stream0Stride_;
     if (end > stream0_->Data().Bytes().size()) return D3DERR_INVALIDCALL;
-    const uint8_t* base = static_cast<const uint8_t*>(Offset(static_cast<size_t>(startVertex) * stream0Stride_));
-    return Draw(type, primitiveCount, base, true, stream0Stride_, nullptr, 0, false);
+    return Draw(type, primitiveCount, nullptr, true, stream0Stride_, nullptr, 0, false, startVertex);
 }
 
 HRESULT GLDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT startIndex,
@@ -1278,6 +1421,7 @@ HRESULT GLDevice::CreatePixelShader(const DWORD* function, DWORD* handle) {
 
 HRESULT GLDevice::SetPixelShader(DWORD handle) {
     if (handle != 0 && pixelShaders_.find(handle) == pixelShaders_.end()) return D3DERR_INVALIDCALL;
+    if (pixelShader_ != handle) Changed();
     pixelShader_ = handle;
     return D3D_OK;
 }
@@ -1291,6 +1435,7 @@ HRESULT GLDevice::GetPixelShader(DWORD* handle) {
 HRESULT GLDevice::DeletePixelShader(DWORD handle) {
     auto it = pixelShaders_.find(handle);
     if (it == pixelShaders_.end()) return D3DERR_INVALIDCALL;
+    if (currentProgram_ == it->second->program.program) currentProgram_ = 0;
     if (share_->MakeCurrent()) gl_->DeleteProgram(it->second->program.program);
     pixelShaders_.erase(it);
     if (pixelShader_ == handle) pixelShader_ = 0;
@@ -1300,10 +1445,18 @@ HRESULT GLDevice::DeletePixelShader(DWORD handle) {
 HRESULT GLDevice::SetPixelShaderConstant(DWORD reg, const void* data, DWORD count) {
     if (!data || reg + count > psConstants_.size() / 4) return D3DERR_INVALIDCALL;
     std::memcpy(&psConstants_[4 * reg], data, 16 * static_cast<size_t>(count));
+    Changed();
     return D3D_OK;
 }
 
 // ---------------------------------------------------------------- helpers
+
+bool UseGenericFixedFunction(IDirect3DDevice8& device, bool on) {
+    auto* gl = dynamic_cast<GLDevice*>(WithoutStateCache(&device));
+    if (!gl) return false;
+    gl->genericFixedFunction = on;
+    return true;
+}
 
 bool ReadBackBuffer(IDirect3DDevice8& device, std::vector<uint8_t>& rgba, UINT& width, UINT& height) {
     auto* gl = dynamic_cast<GLDevice*>(WithoutStateCache(&device));

@@ -20,6 +20,12 @@ namespace rdv {
 // False when the device is not an OpenGL device.
 bool ReadBackBuffer(IDirect3DDevice8& device, std::vector<uint8_t>& rgba, UINT& width, UINT& height);
 
+// Draw with the one fixed-function program that reads every setting from
+// uniforms (on) or with programs compiled for the settings in use (off, the
+// default). Both draw the same picture; tests compare them. False when the
+// device is not an OpenGL device.
+bool UseGenericFixedFunction(IDirect3DDevice8& device, bool on);
+
 // Writes the back buffer to a PNG file (through a temporary file and a
 // rename, so a failed write never leaves a half-written image behind).
 bool CaptureBackBuffer(IDirect3DDevice8& device, const std::string& pngPath);

@@ -31,6 +31,12 @@ struct GLContextShare {
     SDL_GLContext context = nullptr;
     GLFuncs gl;
     bool alive = false;
+    // What the context has bound, as the device's draw-time cache knows it;
+    // textures and buffers that bind or go away keep it true.
+    std::array<GLuint, 8> boundTextures{};
+    GLuint activeUnit = 0;
+    bool attribsValid = false;   // the vertex attribute pointers of the last draw still hold
+    GLuint attribBuffer = 0;     // the buffer they read
     bool MakeCurrent() const {
         if (!alive) return false;
         if (SDL_GL_GetCurrentContext() != context) return SDL_GL_MakeCurrent(window, context) == 0;
@@ -95,6 +101,16 @@ public:
 
     GLuint Name() const { return name_; }
     bool HasMips() const { return levels_.size() > 1; }
+
+    // The sampler parameters last given to GL for this texture.
+    struct Sampler {
+        GLint minFilter = 0, magFilter = 0, wrapS = 0, wrapT = 0, baseLevel = 0;
+        float border[4] = {0, 0, 0, 0};
+        float lodBias = 0, anisotropy = 0;
+        bool operator==(const Sampler&) const = default;
+    };
+    Sampler applied;
+    bool samplerApplied = false;
     const std::shared_ptr<GLContextShare>& Share() const { return share_; }
 
 private:
@@ -198,6 +214,8 @@ struct GLProgram {
     // a lookup costs no allocation.
     std::map<const char*, GLint> uniforms;
     GLint Uniform(const GLFuncs& gl, const char* name);
+    // The device state (and transform) serials its uniforms were last set for.
+    uint64_t stateSerial = 0, transformSerial = 0;
 };
 
 class GLDevice final : public IDirect3DDevice8 {
@@ -282,9 +300,20 @@ private:
     bool PrepareDraw(const GLVertexLayout& layout, const uint8_t* base, bool fromBuffer);
     void FinishDraw(const GLVertexLayout& layout);
     HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* vertices, bool vertexBufferBound,
-                 UINT stride, const void* indices, GLenum indexType, bool indexBufferBound);
+                 UINT stride, const void* indices, GLenum indexType, bool indexBufferBound, UINT first = 0);
+    GLProgram* FixedProgram();
+    std::array<int, 41> FixedKey() const;
+    void SetTransformUniforms(GLProgram& p);
+    void BindTextures();
+    void Changed() { ++stateSerial_; }
     GLProgram* BuildProgram(const std::string& fragmentSource, std::string& error);
     void SetProgramUniforms(GLProgram& p);
+public:
+    // Draw with the one fixed-function program that reads every stage
+    // setting from uniforms, instead of one compiled for the current
+    // settings (for tests that compare the two).
+    bool genericFixedFunction = false;
+private:
     void ApplySampler(DWORD stage, GLTexture& texture);
     const GLVertexLayout* CurrentLayout();
     void ViewportToGL();
@@ -324,6 +353,16 @@ private:
     DWORD pixelShader_ = 0;
 
     std::unique_ptr<GLProgram> fixedProgram_;
+    // Fixed-function programs with the stage, fog and alpha-test settings
+    // compiled in, by those settings; null where one failed to build.
+    std::map<std::array<int, 41>, std::unique_ptr<GLProgram>> fixedVariants_;
+    uint64_t stateSerial_ = 1, transformSerial_ = 1;
+    uint64_t variantSerial_ = 0;          // stateSerial_ the current variant was chosen for
+    GLProgram* variant_ = nullptr;
+    GLuint currentProgram_ = 0;
+    GLVertexLayout attribLayout_;
+    const uint8_t* attribBase_ = nullptr;
+    UINT attribStride_ = 0;
     std::map<DWORD, VertexShaderDecl> vertexShaders_;
     std::map<DWORD, std::unique_ptr<PixelShader>> pixelShaders_;
     DWORD nextShaderHandle_ = 1;

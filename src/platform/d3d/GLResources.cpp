@@ -55,6 +55,8 @@ GLTexture::GLTexture(std::shared_ptr<GLContextShare> share, UINT width, UINT hei
     glGenTextures(1, &name_);
     share_->gl.ActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, name_);
+    share_->activeUnit = 0;
+    share_->boundTextures[0] = name_;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(count - 1));
     for (UINT i = 0; i < count; ++i)
@@ -62,12 +64,17 @@ GLTexture::GLTexture(std::shared_ptr<GLContextShare> share, UINT width, UINT hei
                      static_cast<GLsizei>(levels_[i].height), 0, info_.format, info_.type, levels_[i].bytes.data());
     if (glGetError() != GL_NO_ERROR) {
         glDeleteTextures(1, &name_);
+        share_->boundTextures[0] = 0;
         name_ = 0;
     }
 }
 
 GLTexture::~GLTexture() {
-    if (name_ && share_->MakeCurrent()) glDeleteTextures(1, &name_);
+    if (!name_ || !share_->MakeCurrent()) return;
+    glDeleteTextures(1, &name_);
+    // GL unbinds a deleted texture from every unit it was bound to.
+    for (GLuint& bound : share_->boundTextures)
+        if (bound == name_) bound = 0;
 }
 
 HRESULT GLTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
@@ -113,6 +120,8 @@ void GLTexture::Upload(UINT level) {
     const Level& l = levels_[level];
     share_->gl.ActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, name_);
+    share_->activeUnit = 0;
+    share_->boundTextures[0] = name_;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, 0, static_cast<GLsizei>(l.width),
                     static_cast<GLsizei>(l.height), info_.format, info_.type, l.bytes.data());
@@ -130,7 +139,10 @@ GLBufferData::GLBufferData(std::shared_ptr<GLContextShare> share, GLenum target,
 }
 
 GLBufferData::~GLBufferData() {
-    if (name_ && share_->MakeCurrent()) share_->gl.DeleteBuffers(1, &name_);
+    if (!name_ || !share_->MakeCurrent()) return;
+    // The device's attribute pointers may read this buffer.
+    if (share_->attribBuffer == name_) share_->attribsValid = false;
+    share_->gl.DeleteBuffers(1, &name_);
 }
 
 HRESULT GLBufferData::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
