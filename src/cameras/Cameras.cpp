@@ -1,11 +1,13 @@
 #include "cameras/Cameras.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "cameras/View.h"
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "input/Input.h"
+#include "level/Level.h"
 #include "packages/Parse.h"
 
 namespace rdv {
@@ -44,6 +46,15 @@ void CameraBase::AssignPlayer(const std::string& value, const std::string& error
     else RaisePropertyError(ClassName(), errorText + value);
 }
 
+std::string CameraBase::PriorityLine() const {
+    // Stored as 1 / value; anything at or below 1e-10 gives 1e10.
+    if (priority >= 1e10f) return "priority=0";
+    const double value = 1.0 / static_cast<double>(priority);
+    char buffer[32];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return "priority=" + (ec == std::errc() ? std::string(buffer, end) : std::string("1"));
+}
+
 void CameraBase::AssignPriority(const std::string& value) {
     const double n = Val(value);
     priority = n > 1e-10 ? static_cast<float>(1.0 / n) : 1e10f;
@@ -62,6 +73,11 @@ D3DXVECTOR3 CameraBase::AxisValue(const std::string& value, const std::string& e
 }
 
 namespace {
+
+const char* BoolText(bool v) { return v ? "true" : "false"; }
+
+// "player=": "0" any player, else the player number.
+std::string PlayerLine(int32_t balltolookat) { return "player=" + std::to_string(balltolookat < 0 ? 0 : balltolookat + 1); }
 
 // The pos key of the point and plane cameras reports from its own step.
 std::string PositionSource(const std::string& className) {
@@ -130,6 +146,23 @@ void objPointCamera::AssignVar(const std::string& key, const std::string& value)
     }
 }
 
+void objPointCamera::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-PointCamera");
+    out.WriteLine("pos=" + GridVectorText(position));
+    out.WriteLine("up=" + DirectionText(up));
+    out.WriteLine("d=" + GridValueText(farLimit));
+    out.WriteLine("dmin=" + GridValueText(nearLimit));
+    out.WriteLine(PriorityLine());
+    // The components as they are: "lookdir" would normalise them.
+    out.WriteLine("lx=" + LevelValueText(coneAxis.x));
+    out.WriteLine("ly=" + LevelValueText(coneAxis.y));
+    out.WriteLine("lz=" + LevelValueText(coneAxis.z));
+    out.WriteLine("cosang=" + LevelValueText(coneCosine));
+    out.WriteLine(std::string("active=") + BoolText(Active));
+    out.WriteLine(std::string("follow=") + BoolText(bFollow));
+    out.WriteLine(PlayerLine(balltolookat));
+}
+
 void objPointCamera::Tick(int32_t&) { lookDir = coneAxis; }
 
 // The cone axis itself, so that a director asking before the first tick
@@ -175,7 +208,19 @@ void objPlaneCamera::AssignVar(const std::string& key, const std::string& value)
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);
     }
+    startPosition = position;
     prepared_ = false;
+}
+
+void objPlaneCamera::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-PlaneCamera");
+    out.WriteLine("pos=" + GridVectorText(startPosition));
+    out.WriteLine("pvec1=" + DirectionText(planeVector1));
+    out.WriteLine("pvec2=" + DirectionText(planeVector2));
+    out.WriteLine("up=" + DirectionText(up));
+    out.WriteLine(PriorityLine());
+    out.WriteLine(std::string("active=") + BoolText(Active));
+    out.WriteLine(PlayerLine(balltolookat));
 }
 
 void objPlaneCamera::Prepare() {
@@ -233,6 +278,22 @@ void objSpireCamera::AssignVar(const std::string& key, const std::string& value)
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);
     }
+    startPosition = position;
+}
+
+void objSpireCamera::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-SpireCamera");
+    // First: "up" puts the camera position back to the side vector.
+    out.WriteLine("up=" + AxisName(up));
+    out.WriteLine("x=" + GridValueText(axisPoint.x));
+    out.WriteLine("y=" + GridValueText(axisPoint.y));
+    out.WriteLine("z=" + GridValueText(axisPoint.z));
+    out.WriteLine("vx=" + GridValueText(startPosition.x));
+    out.WriteLine("vy=" + GridValueText(startPosition.y));
+    out.WriteLine("vz=" + GridValueText(startPosition.z));
+    out.WriteLine("d=" + LevelValueText(radius));
+    out.WriteLine(std::string("relative=") + BoolText(relative));
+    out.WriteLine(std::string("active=") + BoolText(Active));
 }
 
 void objSpireCamera::Reposition(float& x, float& y, float& z) {
@@ -291,7 +352,24 @@ void objGravityCamera::AssignVar(const std::string& key, const std::string& valu
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);
     }
+    startPosition = position;
     prepared_ = false;
+}
+
+void objGravityCamera::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-CylinderCamera");
+    out.WriteLine("x=" + GridValueText(origin.x));
+    out.WriteLine("y=" + GridValueText(origin.y));
+    out.WriteLine("z=" + GridValueText(origin.z));
+    out.WriteLine("vx=" + GridValueText(startPosition.x));
+    out.WriteLine("vy=" + GridValueText(startPosition.y));
+    out.WriteLine("vz=" + GridValueText(startPosition.z));
+    out.WriteLine("axis=" + DirectionText(axis));
+    out.WriteLine("dist=" + LevelValueText(distance));
+    out.WriteLine("height=" + LevelValueText(height));
+    out.WriteLine(std::string("hrel=") + BoolText(heightRelative));
+    out.WriteLine(std::string("arel=") + BoolText(distanceRelative));
+    out.WriteLine(std::string("active=") + BoolText(Active));
 }
 
 void objGravityCamera::Prepare() {
@@ -372,6 +450,16 @@ void objRotaryCamera::AssignVar(const std::string& key, const std::string& value
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);
     }
+}
+
+void objRotaryCamera::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-RotaryCamera");
+    out.WriteLine("x=" + GridValueText(centre.x));
+    out.WriteLine("y=" + GridValueText(centre.y));
+    out.WriteLine("z=" + GridValueText(centre.z));
+    out.WriteLine("up=" + AxisName(axis));
+    out.WriteLine("d=" + LevelValueText(distance));
+    out.WriteLine(std::string("active=") + BoolText(enabled));
 }
 
 void objRotaryCamera::ApplyView() { SetPlayerView(engine_, centre + side * distance, centre, axis, 0); }

@@ -25,8 +25,13 @@ public:
 
     D3DXVECTOR3 position{0, 0, 0};
     D3DXVECTOR3 up{0, 0, 1};
+    // The position the level file gave; cameras that follow the ball move
+    // `position`, a saved level keeps this one.
+    D3DXVECTOR3 startPosition{0, 0, 0};
 
 protected:
+    // "priority=" with the level value that gives `priority` back.
+    std::string PriorityLine() const;
     // Reads the Boolean or raises the class's own error text + value.
     bool BoolValue(const std::string& value, const std::string& errorText) const;
     // "player": "0" any, "1" first, "2" second.
@@ -46,6 +51,7 @@ class objPointCamera : public CameraBase {
 public:
     explicit objPointCamera(Engine& engine) : CameraBase(engine) {}
     void AssignVar(const std::string& key, const std::string& value) override;
+    void WriteHeader(LevelWriter& out) override;
     void Tick(int32_t& elapsed) override;
     std::string GetFullClassName() const override { return "System.Camera.PointCamera"; }
     void WriteRot() override;
@@ -66,6 +72,7 @@ class objPlaneCamera : public CameraBase {
 public:
     explicit objPlaneCamera(Engine& engine) : CameraBase(engine) {}
     void AssignVar(const std::string& key, const std::string& value) override;
+    void WriteHeader(LevelWriter& out) override;
     void Tick(int32_t& elapsed) override;
     std::string GetFullClassName() const override { return "System.Camera.PlaneCamera"; }
     void WriteRot() override;
@@ -92,6 +99,7 @@ class objSpireCamera : public CameraBase {
 public:
     explicit objSpireCamera(Engine& engine);
     void AssignVar(const std::string& key, const std::string& value) override;
+    void WriteHeader(LevelWriter& out) override;
     std::string GetFullClassName() const override { return "System.Camera.Rotary.Spire"; }
     void Reposition(float& x, float& y, float& z) override;
     bool CanSeePoint(float& x, float& y, float& z) override;
@@ -113,6 +121,7 @@ class objGravityCamera : public CameraBase {
 public:
     explicit objGravityCamera(Engine& engine);
     void AssignVar(const std::string& key, const std::string& value) override;
+    void WriteHeader(LevelWriter& out) override;
     void Tick(int32_t& elapsed) override;
     std::string GetFullClassName() const override { return "System.Camera.Rotary.Gravity"; }
     void WriteUp() override;
@@ -145,6 +154,7 @@ class objRotaryCamera : public LevelObject {
 public:
     explicit objRotaryCamera(Engine& engine);
     void AssignVar(const std::string& key, const std::string& value) override;
+    void WriteHeader(LevelWriter& out) override;
     void Tick(int32_t& elapsed) override;
     std::string GetFullClassName() const override { return "System.Camera.Rotary.Point"; }
     void WritePos() override;

@@ -62,6 +62,15 @@ void objDirector::EyeSet() {
     if (lookAtTile) dir = Normalised(lookTile - eye);
 }
 
+void objDirector::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-Director");
+    // Which player the director serves, and its switches: without them a
+    // second player's director comes back as the first player's.
+    out.WriteLine("player=" + std::to_string(player + 1));
+    if (!enabled) out.WriteLine("active=false");
+    if (!hop) out.WriteLine("hop=false");
+}
+
 void objDirector::AssignVar(const std::string& key, const std::string& value) {
     if (key == "pos") {
         eye = eyeGoal = VectorValue(key, value, false);

@@ -20,7 +20,7 @@ public:
     objDirector(Engine& engine, engLevel& level);
 
     void AssignVar(const std::string& key, const std::string& value) override;
-    void WriteHeader(LevelWriter& out) override { out.WriteLine("-Director"); }
+    void WriteHeader(LevelWriter& out) override;
     void Tick(int32_t& elapsed) override;
     std::string GetFullClassName() const override { return "System.Director"; }
     void WritePos() override;

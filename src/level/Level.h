@@ -56,6 +56,11 @@ public:
     void SaveLevel(const std::string& name);
     // The reference last given to LoadLevel.
     const std::string& Reference() const { return reference_; }
+    // During SaveLevel: the number object `number` gets in the file being
+    // written (tiles on the grid come first, unpainted scripted tiles and
+    // objects that write no section are dropped); 0 when it gets none or no
+    // save is under way. Objects that refer to others by number write this.
+    int32_t SavedNumberOf(int32_t number) const;
 
     // ------------------------------------------------------------ objects
     // Registry lookup: a name without "." gets "System." in front (the name
@@ -184,6 +189,19 @@ private:
     PaintCursor cursor_;
 
     std::shared_ptr<gfxLightMap> lightMap_;
+    // Old number -> saved number while SaveLevel runs (index = old number).
+    std::vector<int32_t> savedNumbers_;
 };
+
+// Number texts of saved levels, the shortest that read back as the same
+// float: plain values, and world values the loader multiplies by 1.5
+// (written divided by 1.5).
+std::string LevelValueText(float value);
+std::string GridValueText(float world);
+// "(x, y, z)" of a vector the loader multiplies by 1.5 ("pos", "looktile").
+std::string GridVectorText(const D3DXVECTOR3& world);
+// A direction the loader normalises: its axis word when it is one, else its
+// components.
+std::string DirectionText(const D3DXVECTOR3& direction);
 
 } // namespace rdv

@@ -1,6 +1,8 @@
 // Level files: "BTv1", then text lines of sections. Reading builds the
 // level's objects and paints its grid; writing produces a file that paints
 // the same grid when read back.
+#include <charconv>
+#include <cmath>
 #include <optional>
 
 #include "core/Engine.h"
@@ -263,6 +265,46 @@ void WritePaint(LevelWriter& out, const engLevel& level, int32_t value, PaintSta
 
 } // namespace
 
+int32_t engLevel::SavedNumberOf(int32_t number) const {
+    if (number < 1 || static_cast<size_t>(number) >= savedNumbers_.size()) return 0;
+    return savedNumbers_[static_cast<size_t>(number)];
+}
+
+namespace {
+
+std::string ShortestText(float value) {
+    char buffer[32];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (ec != std::errc()) return "0";
+    std::string text(buffer, end);
+    return text == "-0" ? "0" : text;
+}
+
+} // namespace
+
+std::string LevelValueText(float value) { return ShortestText(std::isfinite(value) ? value : 0.0f); }
+
+std::string GridValueText(float world) {
+    if (!std::isfinite(world)) return "0";
+    // The loader computes float(text) * 1.5 in single precision; of the
+    // quotient and its neighbours take the one that gives `world` back.
+    const float q = world / kWorldScale;
+    for (float c : {q, std::nextafter(q, INFINITY), std::nextafter(q, -INFINITY)})
+        if (c * kWorldScale == world) return ShortestText(c);
+    return ShortestText(q);
+}
+
+std::string GridVectorText(const D3DXVECTOR3& world) {
+    return "(" + GridValueText(world.x) + ", " + GridValueText(world.y) + ", " + GridValueText(world.z) + ")";
+}
+
+std::string DirectionText(const D3DXVECTOR3& direction) {
+    const std::string axis = AxisName(direction);
+    if (!axis.empty()) return axis;
+    return "(" + LevelValueText(direction.x) + ", " + LevelValueText(direction.y) + ", " + LevelValueText(direction.z) +
+           ")";
+}
+
 void engLevel::SaveLevel(const std::string& name) {
     // The whole text is made first, so an object that fails to write itself
     // stops the save before any file is touched. The package layer then
@@ -289,6 +331,30 @@ void engLevel::SaveLevel(const std::string& name) {
         }
     }
 
+    // The numbers the written objects will have in the file: painted
+    // objects first, then the other non-tile objects, each only if it writes
+    // a section at all (the editor's camera and cursor write none). Known
+    // before any section is written, since a ball may name a controller
+    // written after it.
+    std::vector<int32_t> order;
+    for (int32_t n = 1; n <= MapObjects(); ++n)
+        if (objectUsed[static_cast<size_t>(n)]) order.push_back(n);
+    for (int32_t n = 1; n <= MapObjects(); ++n)
+        if (!objectUsed[static_cast<size_t>(n)] && MapObject(n) && !HasClassPrefix(MapObjectName(n), "System.Tiles"))
+            order.push_back(n);
+    struct NumbersGuard {
+        std::vector<int32_t>& numbers;
+        ~NumbersGuard() { numbers.clear(); }
+    } guard{savedNumbers_};
+    std::vector<int32_t> numbers(static_cast<size_t>(MapObjects()) + 1, 0);
+    int32_t next = 0;
+    for (int32_t n : order) {
+        LineListWriter probe;
+        MapObject(n)->WriteHeader(probe);
+        if (!probe.lines.empty()) numbers[static_cast<size_t>(n)] = ++next;
+    }
+    savedNumbers_ = std::move(numbers);
+
     PaintState state;
     for (int32_t code = 1; code <= kTileTypes; ++code) {
         if (!tileUsed[static_cast<size_t>(code)]) continue;
@@ -296,15 +362,9 @@ void engLevel::SaveLevel(const std::string& name) {
         else out.WriteLine(std::string("-") + kTileSectionNames[static_cast<size_t>(code)]);
         WritePaint(out, *this, -code, state, objectUsed);
     }
-    for (int32_t n = 1; n <= MapObjects(); ++n) {
-        if (!objectUsed[static_cast<size_t>(n)]) continue;
+    for (int32_t n : order) {
         MapObject(n)->WriteHeader(out);
-        WritePaint(out, *this, n, state, objectUsed);
-    }
-    for (int32_t n = 1; n <= MapObjects(); ++n) {
-        if (objectUsed[static_cast<size_t>(n)] || !MapObject(n)) continue;
-        if (HasClassPrefix(MapObjectName(n), "System.Tiles")) continue;
-        MapObject(n)->WriteHeader(out);
+        if (objectUsed[static_cast<size_t>(n)]) WritePaint(out, *this, n, state, objectUsed);
     }
     out.WriteLine("*");
 

@@ -174,6 +174,7 @@ void objBall::AssignVar(const std::string& key, const std::string& value) {
             RaisePropertyError(ClassName(),
                                "Invalid property value for 'Ball.controller', must be a controller object: " + value);
         controller = object;
+        controllerNumber = ValLong(value);
         ownsController = false;
     } else if (key == "flipped") {
         bool ok = false;
@@ -189,11 +190,18 @@ void objBall::AssignVar(const std::string& key, const std::string& value) {
 
 void objBall::WriteHeader(LevelWriter& out) {
     out.WriteLine("-Ball");
-    out.WriteLine("x=" + LevelNumberText(startPosition.x / kCell));
-    out.WriteLine("y=" + LevelNumberText(startPosition.y / kCell));
-    out.WriteLine("z=" + LevelNumberText(startPosition.z / kCell));
+    out.WriteLine("x=" + GridValueText(startPosition.x));
+    out.WriteLine("y=" + GridValueText(startPosition.y));
+    out.WriteLine("z=" + GridValueText(startPosition.z));
     out.WriteLine("player=" + std::to_string(player + 1));
     out.WriteLine("up=" + AxisName(up));
+    // After "player", which would put a key handler back in its place; by
+    // the number the controller has in the file being written.
+    if (!ownsController) {
+        if (const int32_t saved = level_.SavedNumberOf(controllerNumber))
+            out.WriteLine("controller=" + std::to_string(saved));
+    }
+    if (flipped) out.WriteLine("flipped=true");
 }
 
 void objBall::WritePos() { engine_.ParsedVector = displayPosition; }

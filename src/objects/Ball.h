@@ -53,6 +53,8 @@ public:
     int32_t phaseTime = 0;
     LevelObject* controller = nullptr;
     bool ownsController = true;
+    // The level object number "controller" named (0: the ball's own handler).
+    int32_t controllerNumber = 0;
     bool flipped = false;
     D3DXVECTOR3 up{0, 0, 1};
     D3DXVECTOR3 viewUp{0, 0, 1};

@@ -19,6 +19,11 @@ void objKeyhandler::AssignVar(const std::string& key, const std::string& value) 
     RaiseInvalidProperty(ClassName(), HeaderName(), key);
 }
 
+void objKeyhandler::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-Keyhandler");
+    out.WriteLine("player=" + std::to_string(playerIndex_ + 1));
+}
+
 void objKeyhandler::SetPlayerID(int32_t id) {
     if (id != 1 && id != 2) RaiseError(380, "objKeyhandler->playerID(Set)", "given player ID out of range");
     playerIndex_ = id - 1;
@@ -41,6 +46,12 @@ int32_t objCutsceneController::FindDot(int32_t from) const {
     if (from < 1) from = 1;
     const auto at = command_.find('.', static_cast<size_t>(from - 1));
     return at == std::string::npos ? 0 : static_cast<int32_t>(at) + 1;
+}
+
+void objCutsceneController::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-CutsceneController");
+    // A controller that was never given a script has none to write.
+    if (!command_.empty()) out.WriteLine("command=" + command_);
 }
 
 void objCutsceneController::AssignVar(const std::string& key, const std::string& value) {

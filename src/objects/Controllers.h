@@ -17,6 +17,7 @@ public:
     explicit objKeyhandler(Engine& engine);
 
     void AssignVar(const std::string& key, const std::string& value) override;
+    void WriteHeader(LevelWriter& out) override;
     void Tick(int32_t& elapsed) override;
     std::string GetFullClassName() const override { return "System.Keyhandler"; }
     IController* AsController() override { return this; }
@@ -51,6 +52,7 @@ public:
     objCutsceneController() = default;
 
     void AssignVar(const std::string& key, const std::string& value) override;
+    void WriteHeader(LevelWriter& out) override;
     // The segment chosen by the last decision becomes current.
     void Tick(int32_t& elapsed) override;
     std::string GetFullClassName() const override { return "System.CutsceneController"; }

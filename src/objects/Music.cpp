@@ -8,9 +8,15 @@ namespace rdv {
 void objMusic::AssignVar(const std::string& key, const std::string& value) {
     if (key != "song") RaiseInvalidProperty(ClassName(), HeaderName(), key);
     if (handle != 0) RaisePropertyError(ClassName(), "Couldn't load music: already loaded a song");
+    song = value;
     handle = LoadMusic(engine_, value);
     // Nothing loaded (sound off): keep whatever plays.
     if (handle != 0) PlayMusic(engine_, handle, 2000);
+}
+
+void objMusic::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-Music");
+    if (!song.empty()) out.WriteLine("song=" + song);
 }
 
 } // namespace rdv

@@ -14,9 +14,11 @@ class objMusic : public LevelObject {
 public:
     explicit objMusic(Engine& engine) : engine_(engine) {}
     void AssignVar(const std::string& key, const std::string& value) override;
+    void WriteHeader(LevelWriter& out) override;
     std::string GetFullClassName() const override { return "System.Audio.Music"; }
 
     int32_t handle = 0;   // 0: none
+    std::string song;     // as the level gave it (kept with sound off too)
 
 protected:
     std::string HeaderName() const override { return "Music"; }

@@ -3,6 +3,7 @@
 #include "core/Engine.h"
 #include "graphics/Core.h"
 #include "graphics/Model.h"
+#include "level/Level.h"
 #include "packages/Parse.h"
 
 namespace rdv {
@@ -26,7 +27,10 @@ void objScenery::AssignVar(const std::string& key, const std::string& value) {
     else if (key == "rz") angles.z = v;
     else if (key == "scale") scale = v;
     else if (key == "index") renderIndex = ValLong(value);
-    else if (key == "model") modelIndex = LoadSceneryModel(engine_, modelIndex, ClassName(), value);
+    else if (key == "model") {
+        modelIndex = LoadSceneryModel(engine_, modelIndex, ClassName(), value);
+        modelName = value;
+    }
     else RaiseInvalidProperty(ClassName(), HeaderName(), key);
 }
 
@@ -35,6 +39,19 @@ void objScenery::Tick(int32_t&) {
     if (gfxModel* model = Graphics(engine_).Model(modelIndex))
         model->DisplayMesh(engine_, renderIndex, 0, position.x, position.y, position.z, angles.x, angles.y, angles.z,
                            scale, scale, scale);
+}
+
+void objScenery::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-Scenery");
+    if (!modelName.empty()) out.WriteLine("model=" + modelName);
+    out.WriteLine("x=" + GridValueText(position.x));
+    out.WriteLine("y=" + GridValueText(position.y));
+    out.WriteLine("z=" + GridValueText(position.z));
+    out.WriteLine("rx=" + LevelValueText(angles.x));
+    out.WriteLine("ry=" + LevelValueText(angles.y));
+    out.WriteLine("rz=" + LevelValueText(angles.z));
+    out.WriteLine("scale=" + LevelValueText(scale));
+    out.WriteLine("index=" + std::to_string(renderIndex));
 }
 
 void objScenery::WritePos() { engine_.ParsedVector = position; }

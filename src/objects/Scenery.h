@@ -16,6 +16,7 @@ public:
     explicit objScenery(Engine& engine) : engine_(engine) {}
     ~objScenery() override;
     void AssignVar(const std::string& key, const std::string& value) override;
+    void WriteHeader(LevelWriter& out) override;
     void Tick(int32_t& elapsed) override;
     std::string GetFullClassName() const override { return "System.Objects.Scenery"; }
     void WritePos() override;
@@ -25,6 +26,7 @@ public:
     D3DXVECTOR3 position{0, 0, 0};
     int32_t renderIndex = 1;
     int32_t modelIndex = 0;
+    std::string modelName;   // as the level named it
 
 protected:
     std::string HeaderName() const override { return "Scenery"; }
@@ -39,6 +41,7 @@ public:
     explicit objSkyBox(Engine& engine) : engine_(engine) {}
     ~objSkyBox() override;
     void AssignVar(const std::string& key, const std::string& value) override;
+    void WriteHeader(LevelWriter& out) override;
     void Tick(int32_t& elapsed) override;
     std::string GetFullClassName() const override { return "System.Objects.Scenery.Skybox"; }
     void WritePos() override;
@@ -46,6 +49,8 @@ public:
     int32_t modelIndex = 0;
     D3DXVECTOR3 angles{0, 0, 0};
     D3DXVECTOR3 speed{0, 0, 0};   // radians per ms
+    D3DXVECTOR3 startAngles{0, 0, 0};  // as the level gave them; `angles` turn
+    std::string modelName;
 
 protected:
     std::string HeaderName() const override { return "Scenery"; }

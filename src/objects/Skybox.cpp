@@ -2,6 +2,7 @@
 #include "core/Engine.h"
 #include "graphics/Core.h"
 #include "graphics/Model.h"
+#include "level/Level.h"
 #include "objects/Scenery.h"
 #include "packages/Parse.h"
 #include "platform/d3d/D3D8.h"
@@ -18,13 +19,16 @@ objSkyBox::~objSkyBox() {
 
 void objSkyBox::AssignVar(const std::string& key, const std::string& value) {
     const float v = static_cast<float>(Val(value));
-    if (key == "rx") angles.x = v;
-    else if (key == "ry") angles.y = v;
-    else if (key == "rz") angles.z = v;
+    if (key == "rx") startAngles.x = angles.x = v;
+    else if (key == "ry") startAngles.y = angles.y = v;
+    else if (key == "rz") startAngles.z = angles.z = v;
     else if (key == "tx") speed.x = v;
     else if (key == "ty") speed.y = v;
     else if (key == "tz") speed.z = v;
-    else if (key == "model") modelIndex = LoadSceneryModel(engine_, modelIndex, ClassName(), value);
+    else if (key == "model") {
+        modelIndex = LoadSceneryModel(engine_, modelIndex, ClassName(), value);
+        modelName = value;
+    }
     else RaiseInvalidProperty(ClassName(), HeaderName(), key);
 }
 
@@ -42,6 +46,17 @@ void objSkyBox::Tick(int32_t& elapsed) {
     device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
     model->DisplayMesh(engine_, 1, 0, eye.x, eye.y, eye.z, angles.x, angles.y, angles.z, 1, 1, 1);
     device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
+}
+
+void objSkyBox::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-Skybox");
+    if (!modelName.empty()) out.WriteLine("model=" + modelName);
+    out.WriteLine("rx=" + LevelValueText(startAngles.x));
+    out.WriteLine("ry=" + LevelValueText(startAngles.y));
+    out.WriteLine("rz=" + LevelValueText(startAngles.z));
+    out.WriteLine("tx=" + LevelValueText(speed.x));
+    out.WriteLine("ty=" + LevelValueText(speed.y));
+    out.WriteLine("tz=" + LevelValueText(speed.z));
 }
 
 void objSkyBox::WritePos() { engine_.ParsedVector = CurrentPlayerEye(engine_); }

@@ -25,7 +25,7 @@ void objSubtitleText::AssignVar(const std::string& key, const std::string& value
     else if (key == "z") cell.z = static_cast<float>(Val(value)) * kWorldScale;
     else if (key == "text") text = value;
     else if (key == "time") duration = timeLeft = ValLong(value);
-    else if (key == "active") active = flag("active");
+    else if (key == "active") startActive = active = flag("active");
     else if (key == "onceonly") onceonly = flag("onceonly");
     else if (key == "player") {
         player = ValLong(value) - 1;
@@ -62,6 +62,19 @@ void objSubtitleText::Tick(int32_t& elapsed) {
         ball->WriteTile();
         if (VectorEquals(engine_.ParsedVector, cell)) Trigger();
     }
+}
+
+void objSubtitleText::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-Subtitle");
+    out.WriteLine("text=" + text);
+    out.WriteLine("x=" + GridValueText(cell.x));
+    out.WriteLine("y=" + GridValueText(cell.y));
+    out.WriteLine("z=" + GridValueText(cell.z));
+    out.WriteLine("time=" + std::to_string(duration));
+    out.WriteLine(std::string("active=") + (startActive ? "true" : "false"));
+    out.WriteLine(std::string("onceonly=") + (onceonly ? "true" : "false"));
+    // Only a subtitle given a player is shown by a ball reaching its cell.
+    if (ballIndex != -2) out.WriteLine("player=" + std::to_string(player + 1));
 }
 
 void objSubtitleText::WriteTile() { engine_.ParsedVector = cell; }

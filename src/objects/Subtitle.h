@@ -19,6 +19,7 @@ public:
     ~objSubtitleText() override;
 
     void AssignVar(const std::string& key, const std::string& value) override;
+    void WriteHeader(LevelWriter& out) override;
     void Tick(int32_t& elapsed) override;
     std::string GetFullClassName() const override { return "System.Graphics.Subtitle"; }
     void WriteTile() override;
@@ -28,6 +29,7 @@ public:
 
     std::string text;
     bool active = true;
+    bool startActive = true;  // as the level gave it; showing clears `active`
     bool onceonly = false;
     bool used = false;
     int32_t timeLeft = -1;   // -1: until someone else clears the line

@@ -31,6 +31,7 @@ void scrDropFloor::AssignVar(const std::string& key, const std::string& value) {
         const bool on = ParseLevelBool(value, ok);
         if (!ok) RaiseInvalidValue(ClassName(), HeaderName(), key, "'true' or 'false'", value);
         state = on ? 4 : 0;
+        fallFirst = on;
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);
     }
@@ -134,6 +135,10 @@ void scrLaunchfloor::AssignVar(const std::string& key, const std::string& value)
 void scrLaunchfloor::WriteHeader(LevelWriter& out) {
     out.WriteLine("-LaunchFloor");
     out.WriteLine("jumpheight=" + std::to_string(jumpHeight));
+    out.WriteLine("model=" + modelName);
+    out.WriteLine("index=" + std::to_string(group));
+    // Stored opposite: the axis word names the way the ball is thrown.
+    out.WriteLine("launchdir=" + AxisName(-launchDir));
 }
 
 void scrLaunchfloor::SecondaryInit() {
@@ -184,6 +189,7 @@ void scrBreakWall::AssignVar(const std::string& key, const std::string& value) {
         const int32_t n = ValLong(value);
         count = static_cast<int16_t>(std::clamp<int32_t>(n, std::numeric_limits<int16_t>::min(),
                                                          std::numeric_limits<int16_t>::max()));
+        startCount = count;
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);
     }
@@ -200,6 +206,19 @@ int32_t scrBreakWall::GetEffect(float&, float&, float&) {
 
 void scrBreakWall::Render(int32_t x, int32_t y, int32_t z, int16_t orientation) {
     DrawOnFace(modelIndex, 9, {float(x), float(y), float(z)}, orientation);
+}
+
+void scrDropFloor::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-DropFloor");
+    out.WriteLine("model=" + modelName);
+    out.WriteLine("index=" + std::to_string(group));
+    out.WriteLine("jumpheight=" + std::to_string(jumpHeight));
+    out.WriteLine(std::string("fallfirst=") + (fallFirst ? "true" : "false"));
+}
+
+void scrBreakWall::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-BreakWallSpecial");
+    out.WriteLine("count=" + std::to_string(startCount));
 }
 
 } // namespace rdv

@@ -11,7 +11,7 @@ class scrDropFloor : public scrScriptedTile {
 public:
     scrDropFloor(Engine& engine, engLevel& level);
     void AssignVar(const std::string& key, const std::string& value) override;
-    void WriteHeader(LevelWriter& out) override { out.WriteLine("-DropFloor"); }
+    void WriteHeader(LevelWriter& out) override;
     void Tick(int32_t& elapsed) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float& x, float& y, float& z) override;
@@ -28,6 +28,7 @@ public:
     int32_t jumpHeight = 3;
     int32_t timer = 0;
     int32_t state = 0;   // 3 2 1 0 after a landing, 7 6 5 4 when armed to fall first
+    bool fallFirst = false;  // as the level gave it; `state` runs on
     D3DXVECTOR3 contact{0, 0, 0};
     float fraction = 0;
 
@@ -69,7 +70,7 @@ class scrBreakWall : public scrScriptedTile {
 public:
     scrBreakWall(Engine& engine, engLevel& level);
     void AssignVar(const std::string& key, const std::string& value) override;
-    void WriteHeader(LevelWriter& out) override { out.WriteLine("-BreakWallSpecial"); }
+    void WriteHeader(LevelWriter& out) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float& x, float& y, float& z) override;
     int16_t MaxBounceHeight() override { return 3; }
@@ -77,6 +78,7 @@ public:
 
     int32_t modelIndex = 0;
     int16_t count = 0;
+    int16_t startCount = 0;  // as the level gave it; contacts count `count` down
 
 protected:
     std::string HeaderName() const override { return "BreakWallSpecial"; }

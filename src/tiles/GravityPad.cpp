@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "core/Engine.h"
+#include "level/Level.h"
 #include "packages/Parse.h"
 
 namespace rdv {
@@ -100,6 +101,20 @@ void scrDirectionalPad::GetDirectionVector(float& x, float& y, float& z) {
 
 void scrDirectionalPad::Render(int32_t x, int32_t y, int32_t z, int16_t orientation) {
     DrawOnFace(modelIndex, Group(), {float(x), float(y), float(z)}, orientation, {0, 0, 0}, PadRoll(rotation));
+}
+
+void scrGravPad::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-MarkedMetalSpecial");
+    out.WriteLine("rotation=" + std::to_string(rotation + 1));
+    out.WriteLine(std::string("pullimpact=") + (pullImpact ? "true" : "false"));
+}
+
+void scrDirectionalPad::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-AngledPad");
+    out.WriteLine("rotation=" + std::to_string(rotation + 1));
+    // By name: numbers reach only the first three styles.
+    static const char* const kNames[5] = {"Wall", "Metal", "Grass", "Ice", "Snow"};
+    if (style >= 1 && style <= 5) out.WriteLine(std::string("style=") + kNames[style - 1]);
 }
 
 } // namespace rdv

@@ -10,7 +10,7 @@ class scrGravPad : public scrScriptedTile {
 public:
     scrGravPad(Engine& engine, engLevel& level);
     void AssignVar(const std::string& key, const std::string& value) override;
-    void WriteHeader(LevelWriter& out) override { out.WriteLine("-MarkedMetalSpecial"); }
+    void WriteHeader(LevelWriter& out) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float&, float&, float&) override { return pullImpact ? 2 : 1; }
     int16_t MaxBounceHeight() override { return 7; }
@@ -32,7 +32,7 @@ class scrDirectionalPad : public scrScriptedTile {
 public:
     scrDirectionalPad(Engine& engine, engLevel& level);
     void AssignVar(const std::string& key, const std::string& value) override;
-    void WriteHeader(LevelWriter& out) override { out.WriteLine("-AngledPad"); }
+    void WriteHeader(LevelWriter& out) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float&, float&, float&) override { return 5; }
     int16_t MaxBounceHeight() override { return 0; }

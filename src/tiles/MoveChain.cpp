@@ -158,4 +158,16 @@ void scrMovechain::Render(int32_t x, int32_t y, int32_t z, int16_t orientation) 
     DrawOnFace(modelIndex, group, cell, orientation, {0, 0, 0}, 0, {scale, scale, scale});
 }
 
+void scrMovechain::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-MoveChain");
+    out.WriteLine("model=" + modelName);
+    out.WriteLine("index=" + std::to_string(group));
+    out.WriteLine(std::string("copyeffect=") + (copyEffect ? "true" : "false"));
+    out.WriteLine("effect=" + std::to_string(SavedEffectReference(level_, copyEffect, effect)));
+    out.WriteLine("jumpheight=" + std::to_string(jumpHeight));
+    out.WriteLine("speed=" + std::to_string(int64_t{halfPeriod} * 2));
+    out.WriteLine("script=" + script);
+    out.WriteLine("normal=" + DirectionText(-normal));
+}
+
 } // namespace rdv

@@ -20,7 +20,7 @@ class scrMovechain : public scrScriptedTile {
 public:
     scrMovechain(Engine& engine, engLevel& level);
     void AssignVar(const std::string& key, const std::string& value) override;
-    void WriteHeader(LevelWriter& out) override { out.WriteLine("-MoveChain"); }
+    void WriteHeader(LevelWriter& out) override;
     void Tick(int32_t& elapsed) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float& x, float& y, float& z) override;

@@ -83,4 +83,9 @@ int32_t scrScriptedTile::CopiedEffect(int32_t reference, float& x, float& y, flo
     return effect;
 }
 
+int32_t SavedEffectReference(const engLevel& level, bool copyEffect, int32_t effect) {
+    if (!copyEffect || effect <= 0) return effect;
+    return level.SavedNumberOf(effect);
+}
+
 } // namespace rdv

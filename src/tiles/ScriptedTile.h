@@ -55,6 +55,10 @@ private:
     bool copying_ = false;
 };
 
+// The "effect" a saved level gets: with copy effect a positive value is an
+// object number, renumbered as the save renumbers objects.
+int32_t SavedEffectReference(const engLevel& level, bool copyEffect, int32_t effect);
+
 // Rounds a float vector component to the nearest integer (grid lookups).
 int32_t GridComponent(float v);
 

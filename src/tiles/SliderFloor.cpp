@@ -62,6 +62,7 @@ void scrSliderFloor::AssignVar(const std::string& key, const std::string& value)
         pad.intelligence = static_cast<int16_t>(currentIntelligence);
         pad.player = currentPlayer;
         pads.push_back(pad);
+        startPads.push_back(pad);
     } else if (key == "aimode" || key == "AI") {
         if (value == "0" || value == "rnd") currentAiMode = 0;
         else if (value == "1" || value == "arnd" || value == "movernd") currentAiMode = 1;
@@ -216,6 +217,29 @@ void scrSliderFloor::Render(int32_t x, int32_t y, int32_t z, int16_t orientation
         const D3DXVECTOR3 at = pad.position * fraction + pad.target * (1 - fraction);
         DrawOnFace(modelIndex, group, at, orientation);
     }
+}
+
+void scrSliderFloor::WriteHeader(LevelWriter& out) {
+    out.WriteLine("-SliderFloor");
+    out.WriteLine("model=" + modelName);
+    out.WriteLine("index=" + std::to_string(group));
+    out.WriteLine("jumpheight=" + std::to_string(jumpHeight));
+    out.WriteLine(std::string("copyeffect=") + (copyEffect ? "true" : "false"));
+    out.WriteLine("effect=" + std::to_string(SavedEffectReference(level_, copyEffect, effect)));
+    out.WriteLine("speed=" + std::to_string(int64_t{halfPeriod} * 2));
+    out.WriteLine("normal=" + DirectionText(-normal));
+    // Each pad after the settings it was placed with; then the settings the
+    // floor ended with, for nothing reads them after the last pad.
+    for (const SliderPad& pad : startPads) {
+        out.WriteLine("aimode=" + std::to_string(pad.aiMode));
+        out.WriteLine("intelligence=" + std::to_string(pad.intelligence));
+        out.WriteLine("player=" + std::to_string(int64_t{pad.player} + 1));
+        out.WriteLine("slider=(" + LevelValueText(pad.position.x) + ", " + LevelValueText(pad.position.y) + ", " +
+                      LevelValueText(pad.position.z) + ")");
+    }
+    out.WriteLine("aimode=" + std::to_string(currentAiMode));
+    out.WriteLine("intelligence=" + std::to_string(currentIntelligence));
+    out.WriteLine("player=" + std::to_string(int64_t{currentPlayer} + 1));
 }
 
 } // namespace rdv

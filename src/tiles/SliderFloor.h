@@ -26,7 +26,7 @@ class scrSliderFloor : public scrScriptedTile {
 public:
     scrSliderFloor(Engine& engine, engLevel& level);
     void AssignVar(const std::string& key, const std::string& value) override;
-    void WriteHeader(LevelWriter& out) override { out.WriteLine("-SliderFloor"); }
+    void WriteHeader(LevelWriter& out) override;
     void Tick(int32_t& elapsed) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float& x, float& y, float& z) override;
@@ -60,6 +60,8 @@ public:
     int32_t currentPlayer = 0;
     int32_t currentIntelligence = 99;
     std::vector<SliderPad> pads;
+    // The pads as the level placed them (they move, and learn their ball).
+    std::vector<SliderPad> startPads;
 
 protected:
     std::string HeaderName() const override { return "SliderFloor"; }

@@ -109,10 +109,12 @@ TEST_F(FloorTiles, LaunchFloorLaunchesOnceFromTheRightSide) {
     const EngineError e = LoadFails({"-LaunchFloor", "launchdir=up"});
     EXPECT_EQ(e.number, 1005);
     EXPECT_EQ(e.source, Source("scrLaunchfloor"));
-    // The saved form keeps the jump height, not the direction.
+    // The saved form: the jump height first, then the rest with the
+    // direction as given.
     LineListWriter out;
     wall.WriteHeader(out);
-    EXPECT_EQ(out.lines, (std::vector<std::string>{"-LaunchFloor", "jumpheight=3"}));
+    EXPECT_EQ(out.lines, (std::vector<std::string>{"-LaunchFloor", "jumpheight=3", "model=discpad", "index=4",
+                                                   "launchdir=z"}));
 }
 
 TEST_F(FloorTiles, BreakableWallCounts) {
