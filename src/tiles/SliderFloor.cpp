@@ -90,18 +90,31 @@ void scrSliderFloor::SecondaryInit() {
     initialised_ = true;
     modelIndex = LoadModel(modelName);
     timer = halfPeriod;
-    for (SliderPad& pad : pads) {
-        const int32_t wanted = pad.player;
+    FindBalls(false);
+    PlanMoves();
+}
+
+void scrSliderFloor::FindBalls(bool mustFind) {
+    ballsPending_ = false;
+    for (size_t i = 0; i < pads.size(); ++i) {
+        SliderPad& pad = pads[i];
+        if (pad.ballFound) continue;
+        const int32_t wanted = i < startPads.size() ? startPads[i].player : pad.player;
         const int32_t number = level_.FindObject("System.Objects.Player", [wanted](LevelObject& o) {
             IBall* ball = o.AsBall();
             return ball && ball->player == wanted;
         });
-        if (number == 0)
-            RaiseError(ErrFormat, PropertySource(ClassName()) + "->SecondaryInit",
-                       "Couldnt dereference the player requested");
+        if (number == 0) {
+            if (mustFind)
+                RaiseError(ErrFormat, PropertySource(ClassName()) + "->SecondaryInit",
+                           "Couldnt dereference the player requested");
+            pad.player = 0;   // no object: homing waits
+            ballsPending_ = true;
+            continue;
+        }
         pad.player = number;
+        pad.ballFound = true;
     }
-    PlanMoves();
 }
 
 int32_t scrSliderFloor::FaceAt(const D3DXVECTOR3& c) const {
@@ -191,6 +204,7 @@ void scrSliderFloor::CarryOut() {
 
 void scrSliderFloor::Tick(int32_t& elapsed) {
     if (!initialised_) SecondaryInit();
+    if (ballsPending_) FindBalls(true);
     timer -= elapsed;
     if (timer < 0) {
         phase = 1 - phase;

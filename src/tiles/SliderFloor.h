@@ -20,6 +20,7 @@ struct SliderPad {
     int16_t intelligence = 99; // homing probability in percent
     D3DXVECTOR3 target{0, 0, 0};
     int32_t player = 0;        // player number until SecondaryInit, then the ball's object number
+    bool ballFound = false;    // `player` holds the ball's object number
 };
 
 class scrSliderFloor : public scrScriptedTile {
@@ -68,6 +69,12 @@ protected:
     std::string ClassName() const override { return "scrSliderFloor"; }
 
 private:
+    // Finds each pad's ball. A saved level writes its scripted tiles before
+    // its balls, so a ball may still be missing at the first paint: such pads
+    // wait (following no ball) until the first Tick, and only then is a
+    // missing ball an error.
+    void FindBalls(bool mustFind);
+    bool ballsPending_ = false;
     double Random();
     // The face of cell c in the normal direction.
     int32_t FaceAt(const D3DXVECTOR3& c) const;

@@ -225,6 +225,15 @@ TEST_F(SaveObjectsTest, SlidersAndLaunchFloorsWriteWhatTheyWereGiven) {
                                 "effect=-5", "speed=600", "normal=z", "aimode=2", "intelligence=50", "player=1",
                                 "slider=(1, 1, 0)", "aimode=0", "intelligence=50", "player=1", "slider=(2, 1, 0)",
                                 "aimode=0", "intelligence=50", "player=1"}));
+    // Saved, the slider comes before the ball it follows, and still finds it.
+    level->SaveLevel("slide2");
+    engLevel copy(engine);
+    copy.LoadLevel("slide2");
+    ASSERT_EQ(copy.MapObjectName(3), "System.Objects.Player.Ball");
+    int32_t ms = 10;
+    copy.Tick(ms);
+    for (const SliderPad& pad : At<scrSliderFloor>(copy, 1).pads) EXPECT_EQ(pad.player, 3);
+
     LineListWriter launch;
     level->MapObject(3)->WriteHeader(launch);
     EXPECT_EQ(launch.lines, (std::vector<std::string>{"-LaunchFloor", "jumpheight=5", "model=discpad", "index=4",
