@@ -67,6 +67,12 @@ void objDirector::WriteHeader(LevelWriter& out) {
     // Which player the director serves, and its switches: without them a
     // second player's director comes back as the first player's.
     out.WriteLine("player=" + std::to_string(player + 1));
+    out.WriteLine("pos=" + GridVectorText(startEye));
+    out.WriteLine("up=" + GridVectorText(startUp));
+    // After "pos": a looked-at tile aims the view from the eye.
+    if (lookAtTile) out.WriteLine("looktile=" + GridVectorText(lookTile));
+    else out.WriteLine("lookdir=" + DirectionText(startDir));
+    out.WriteLine(std::string("startatcam=") + (startSnapped ? "false" : "true"));
     if (!enabled) out.WriteLine("active=false");
     if (!hop) out.WriteLine("hop=false");
 }
@@ -102,6 +108,11 @@ void objDirector::AssignVar(const std::string& key, const std::string& value) {
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);
     }
+    // The pose as the level gave it: playing moves the eye and turns the view.
+    startEye = eye;
+    startDir = dir;
+    startUp = up;
+    startSnapped = snapped;
 }
 
 void objDirector::WritePos() { engine_.ParsedVector = eye; }

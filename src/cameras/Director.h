@@ -55,6 +55,11 @@ public:
     D3DXVECTOR3 upGoal{0, 0, 1};
     D3DXVECTOR3 eyeGoal{1, 0, 0};
     bool snapped = false;
+    // The pose and start mode the level gave (saved levels write these).
+    D3DXVECTOR3 startEye{1, 0, 0};
+    D3DXVECTOR3 startDir{-1, 0, 0};
+    D3DXVECTOR3 startUp{0, 0, 1};
+    bool startSnapped = false;
     bool hop = true;
     D3DXVECTOR3 lookTile{0, 0, 0};
     bool lookAtTile = false;

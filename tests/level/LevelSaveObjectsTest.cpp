@@ -69,7 +69,7 @@ const std::vector<std::string> kEveryClass = {
     "-MoveChain", "model=floorpad", "index=2", "copyeffect=true", "effect=16", "jumpheight=4", "speed=1000",
     "script=nnee", "normal=-x", "up=z", "sx=1", "sy=1", "sz=1", "dx=2",
     "-Ball", "x=0", "y=1", "z=1", "player=1", "up=z", "controller=1", "flipped=true",
-    "-Director", "player=2", "hop=false",
+    "-Director", "player=2", "hop=false", "pos=1,2,3", "looktile=2,2,0", "up=0,1,0", "startatcam=false",
     "-Music", "song=theme",
     "-Scenery", "model=tree", "x=1", "y=2", "z=0", "rx=0.5", "scale=2", "index=3",
     "-Skybox", "model=skybox", "rz=1", "tz=3e-05",
@@ -94,7 +94,7 @@ TEST_F(SaveObjectsTest, EveryClassComesBackWithItsProperties) {
         float x = 3, y = 1, z = 6;
         level->MapObject(n)->Reposition(x, y, z);
     }
-    for (int32_t n : {12, 13}) {
+    for (int32_t n : {9, 12, 13}) {
         for (int i = 0; i < 5; ++i) {
             int32_t ms = 400;
             level->MapObject(n)->Tick(ms);
@@ -159,6 +159,11 @@ TEST_F(SaveObjectsTest, EveryClassComesBackWithItsProperties) {
     auto& director = At<objDirector>(copy, 14);
     EXPECT_EQ(director.player, 1);
     EXPECT_FALSE(director.hop);
+    EXPECT_TRUE(director.snapped);
+    EXPECT_TRUE(director.lookAtTile);
+    EXPECT_FLOAT_EQ(director.eye.z, 4.5f);
+    EXPECT_FLOAT_EQ(director.lookTile.x, 3.0f);
+    EXPECT_FLOAT_EQ(director.up.y, 1.5f);
     EXPECT_EQ(At<objMusic>(copy, 15).song, "theme");
     auto& scenery = At<objScenery>(copy, 16);
     EXPECT_EQ(scenery.modelName, "tree");
