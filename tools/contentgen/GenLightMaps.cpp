@@ -66,6 +66,11 @@ const std::vector<LevelLights>& Levels() {
         {"journey5", kFrost},
         {"journey6", kDaylight},
         {"journey7", kEvening},
+        {"journey8", kWorkshop},
+        {"journey9", kDaylight},
+        {"journey10", kWorkshop},
+        {"journey11", kDaylight},
+        {"journey12", kEvening},
     };
     return levels;
 }
