@@ -4,7 +4,10 @@
 // every floor is a static tile.
 #include <benchmark/benchmark.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -21,6 +24,16 @@
 
 using namespace rdv;
 namespace fs = std::filesystem;
+
+// Every allocation of the program is counted, so a frame can show it makes none.
+static std::atomic<uint64_t> gAllocations{0};
+void* operator new(std::size_t size) {
+    ++gAllocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -186,10 +199,13 @@ void RunGameFrames(benchmark::State& state, const fs::path& folder, const std::s
     game.Frame();
     state.counters["draws"] = static_cast<double>(device->Count("DrawPrimitive"));
     state.counters["calls"] = static_cast<double>(device->calls.size());
+    const uint64_t allocationsBefore = gAllocations;
     for (auto _ : state) {
         device->ClearCalls();
         game.Frame();
     }
+    state.counters["allocs"] = benchmark::Counter(static_cast<double>(gAllocations - allocationsBefore),
+                                                  benchmark::Counter::kAvgIterations);
     game.t->log.clear();
     state.SetLabel(level + game.note);
 }

@@ -56,8 +56,10 @@ LevelObject* engLevel::MapObject(int32_t number) {
     return objects_[static_cast<size_t>(number - 1)].get();
 }
 
-std::string engLevel::MapObjectName(int32_t number) const {
-    if (number < 1 || number > MapObjects()) return {};
+const std::string& engLevel::MapObjectName(int32_t number) const {
+    // A reference, so that the objects asking every frame copy nothing.
+    static const std::string kNone;
+    if (number < 1 || number > MapObjects()) return kNone;
     return names_[static_cast<size_t>(number - 1)];
 }
 

@@ -71,7 +71,7 @@ public:
     int32_t AddObject(std::unique_ptr<LevelObject> object);
     LevelObject* ResolveObject(int32_t reference);
     LevelObject* MapObject(int32_t number);          // null outside 1..count
-    std::string MapObjectName(int32_t number) const; // "" outside 1..count
+    const std::string& MapObjectName(int32_t number) const; // "" outside 1..count
     int32_t MapObjects() const { return static_cast<int32_t>(objects_.size()); }
     // While loading: 0x7FFFFFFF before the first section, 0 in the world
     // section, -code in a tile section, the object number in an object's.

@@ -340,9 +340,11 @@ RecordedCall& RecordingDevice::Record(const char* op, std::initializer_list<DWOR
 }
 
 void RecordingDevice::ClearCalls() {
-    for (RecordedCall& c : calls) {
-        c.texture.reset();
-        spare_.push_back(std::move(c));
+    // Last call first, so that the next frame's n-th call reuses this
+    // frame's n-th entry, already the right size when frames repeat.
+    for (auto c = calls.rbegin(); c != calls.rend(); ++c) {
+        c->texture.reset();
+        spare_.push_back(std::move(*c));
     }
     calls.clear();
 }
