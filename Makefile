@@ -22,8 +22,18 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+# clang, with the fuzz targets' coverage hooks: scripts/fuzz builds its
+# targets in this same folder, so one sanitizer build serves both.
+ASAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
 test-asan: deps
-	$(MAKE) BUILD=build-asan CMAKE_FLAGS="-DRDV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug" test
+	@test -f build-asan/build.ninja || CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja \
+	  -DRDV_SANITIZE=ON -DRDV_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug
+	$(ASAN_ENV) cmake --build build-asan -j $(JOBS)
+	cd build-asan && $(ASAN_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done

@@ -7,6 +7,7 @@
 
 #include "core/Engine.h"
 #include "core/Error.h"
+#include "core/SettingsFile.h"
 #include "packages/Package.h"
 #include "packages/Parse.h"
 #include "platform/FileSearch.h"
@@ -16,6 +17,7 @@ namespace rdv {
 namespace {
 
 constexpr const char* kSource = "Engine->Game->LoadCampaign";
+constexpr int32_t kMaxLevels = 65535;
 
 std::vector<char> ReadAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -62,6 +64,9 @@ void engCampaign::LoadCampaign(const std::string& name) {
             const std::string k = line.substr(0, eq), value = line.substr(eq + 1);
             if (Val(k) <= 0) {
                 if (k == "N") {
+                    // A count no campaign could fill is a damaged file, not
+                    // a reason to allocate billions of names.
+                    if (ValLong(value) > kMaxLevels) RaiseError(ErrFormat, kSource, "Invalid line in " + name);
                     count = MaxLevel = std::max(ValLong(value), 0);
                     levels.assign(size_t(count) + 1, "");
                 } else if (k == "MaxLevel") {
@@ -147,26 +152,13 @@ void engCampaign::SaveProgress(int32_t level) {
         std::memcpy(bytes.data() + p, key.data(), kKeyLength);
         WriteInt(bytes.data() + p + kKeyLength, level);
     }
-    // A new file replaces the old only when complete, so a crash while
-    // saving never loses the other campaigns' records.
-    std::filesystem::path temp = path;
-    temp += ".tmp";
+    // A new file replaces the old only when complete and on the disk, so a
+    // crash while saving never loses the other campaigns' records.
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), std::streamsize(bytes.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::filesystem::remove(temp, ec);
-            engine_.log("WARNING: could not write progress.dat", 4);
-            return;
-        }
-    }
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
+    try {
+        WriteFileAtomically(path, std::vector<uint8_t>(bytes.begin(), bytes.end()), "Engine->Game->SaveProgress");
+    } catch (const EngineError&) {
         engine_.log("WARNING: could not write progress.dat", 4);
     }
 }

@@ -69,6 +69,7 @@ void LoadLanguageCatalog(Engine& engine) {
         if (number <= 0) {
             if (key == "N") {
                 const int32_t n = std::max(ValLong(value), 0);
+                if (n > kMaxCatalogueEntries) RaiseError(ErrFormat, kLanguageSource, invalid);
                 lib.languageNames.assign(size_t(n) + 1, "");
                 lib.languageFiles.assign(size_t(n) + 1, "");
             }
@@ -116,6 +117,10 @@ void LoadCampaignCatalog(Engine& engine) {
                       if (Val(key) <= 0) {
                           if (key == "N") {
                               lib.campaignCount = std::max(ValLong(value), 0);
+                              if (lib.campaignCount > kMaxCatalogueEntries) {
+                                  lib.campaignCount = 0;
+                                  RaiseError(ErrFormat, kCampaignSource, "Invalid line in campaignlist.dat");
+                              }
                               const size_t n = size_t(lib.campaignCount) + 1;
                               lib.campaignFiles.assign(n, "");
                               lib.campaignCaptions.assign(n, "");

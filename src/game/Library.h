@@ -11,6 +11,9 @@ namespace rdv {
 class Engine;
 
 inline constexpr int32_t kLanguageStrings = 92;
+// The most entries an "N" line may ask for: more is a damaged file, and
+// would only allocate tables nobody can fill.
+inline constexpr int32_t kMaxCatalogueEntries = 65535;
 
 class engLibrary {
 public:

@@ -3,9 +3,11 @@
 // file is found as it was, with no temporary file left beside it.
 #include <gtest/gtest.h>
 
+#include "core/Engine.h"
 #include "core/Error.h"
 #include "core/SettingsFile.h"
 #include "core/FileSizeLimit.h"
+#include "core/Subsystems.h"
 #include "core/TempFolder.h"
 
 namespace rdv::test {
@@ -59,6 +61,45 @@ TEST(CrashSafeSave, SettingsSurviveAWriteCutShortAtEveryByte) {
     WriteFileAtomically(path, next, "Engine->SaveSettings");
     EXPECT_EQ(ReadBytes(path), next);
     EXPECT_EQ(FilesIn(folder.path()), 1u);
+}
+
+// The options menu's save, as the engine makes it: the old file survives a
+// cut at every byte, and each failed save is reported, not taken as done.
+TEST(CrashSafeSave, SaveSettingsKeepsTheOldFileAtEveryCut) {
+    TempFolder folder("rdv_crashsafe_savesettings");
+    const fs::path path = folder.path() / "data" / "settings.dat";
+    std::vector<uint8_t> old = EncodeWholeRecord(ShippedSettings());
+    old[5] = 0x5A;   // a byte SaveSettings never writes: it must come through
+    WriteBytes(path, old);
+
+    Engine engine;
+    engine.programFolder = folder.path();
+    engine.settings = ShippedSettings();
+    engine.settings.musicVolume = 0.25f;
+    engine.settings.language = 2;
+    size_t cut = 0;
+    for (; cut <= old.size(); ++cut) {
+        bool raised = false;
+        {
+            FileSizeLimit limit(cut);
+            ASSERT_TRUE(limit.ok());
+            try {
+                SaveSettings(engine);
+            } catch (const EngineError& e) {
+                raised = true;
+                EXPECT_EQ(e.number, ErrFileAccess);
+            }
+        }
+        if (!raised) break;
+        ASSERT_EQ(ReadBytes(path), old) << "cut at byte " << cut;
+        ASSERT_EQ(FilesIn(path.parent_path()), 1u) << "cut at byte " << cut;
+    }
+    EXPECT_EQ(cut, old.size()) << "a save with room for the whole record went through";
+    const std::vector<uint8_t> saved = ReadBytes(path);
+    ASSERT_EQ(saved.size(), old.size());
+    EXPECT_EQ(saved[5], 0x5A);
+    EXPECT_EQ(DecodeSettings(saved).language, 2);
+    EXPECT_EQ(saved[65], 25);
 }
 
 } // namespace

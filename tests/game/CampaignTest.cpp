@@ -124,6 +124,14 @@ TEST_F(CampaignTest, CampaignFileErrors) {
     EXPECT_EQ(e.source, source);
     EXPECT_EQ(e.description, "Campaign name too long: thirteenchar1");
     EXPECT_EQ(Packages(engine).OpenCount(), 0u);
+
+    // A count no campaign could fill is refused, not allocated.
+    Write("data/huge.dat", "N=2000000000\n1=x\n");
+    e = Expect([&] { c.LoadCampaign("huge"); });
+    EXPECT_EQ(e.number, 1005);
+    EXPECT_EQ(e.description, "Invalid line in huge");
+    EXPECT_EQ(c.count, 0);
+    EXPECT_EQ(Packages(engine).OpenCount(), 0u);
 }
 
 } // namespace

@@ -109,5 +109,28 @@ TEST_F(CatalogueTest, CatalogueErrors) {
     EXPECT_EQ(Packages(engine).OpenCount(), 0u) << "a failed read closes its package";
 }
 
+// A count no menu could offer is a damaged file: it is refused before any
+// table is sized by it, and the tables keep no entry of the bad file.
+TEST_F(CatalogueTest, HugeCountsAreRefusedBeforeAllocating) {
+    Write("data/langfiles.dat", "N=2000000000\n1=English=en\n");
+    auto e = Expect([&] { LoadLanguageCatalog(engine); });
+    EXPECT_EQ(e.number, 1005);
+    EXPECT_EQ(e.description, "Invalid line in langfiles.dat");
+    EXPECT_LE(Library(engine).languageNames.size(), 1u);
+
+    Write("data/campaignlist.dat", "N=2147483647\n1=first\n");
+    e = Expect([&] { LoadCampaignCatalog(engine); });
+    EXPECT_EQ(e.number, 1005);
+    EXPECT_EQ(e.source, "Engine->LoadLibrary->LoadCampaignCatalog");
+    EXPECT_EQ(e.description, "Invalid line in campaignlist.dat");
+    EXPECT_EQ(Library(engine).campaignCount, 0);
+    EXPECT_EQ(Packages(engine).OpenCount(), 0u);
+
+    // The largest count allowed still loads.
+    Write("data/campaignlist.dat", "N=" + std::to_string(kMaxCatalogueEntries) + "\n1=first\n");
+    LoadCampaignCatalog(engine);
+    EXPECT_EQ(Library(engine).campaignCount, kMaxCatalogueEntries);
+}
+
 } // namespace
 } // namespace rdv::test
