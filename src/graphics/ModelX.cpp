@@ -7,6 +7,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "core/Error.h"
 
@@ -35,9 +39,67 @@ std::string TextureStem(const std::string& file) {
     return s;
 }
 
+// A binary ".x" file's tokens walked before the importer sees them: every
+// number list and text must fit in what is left of the file, and no whole
+// number (counts and indexes among them) may exceed the file's size, since
+// a count of N needs at least N bytes to follow. The importer sizes its
+// arrays from these numbers, so a damaged one would otherwise make it
+// allocate gigabytes and grind through them before it fails. Text and
+// compressed files are left to the importer.
+bool PlausibleBinaryX(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (b.size() < 16 || std::memcmp(b.data(), "xof ", 4) != 0 || std::memcmp(b.data() + 8, "bin ", 4) != 0)
+        return true;
+    const size_t floatSize = std::memcmp(b.data() + 12, "0064", 4) == 0 ? 8 : 4;
+    const uint64_t size = b.size();
+    size_t p = 16;
+    auto dword = [&](uint64_t& v) {
+        if (p + 4 > b.size()) return false;
+        v = uint64_t(b[p]) | uint64_t(b[p + 1]) << 8 | uint64_t(b[p + 2]) << 16 | uint64_t(b[p + 3]) << 24;
+        p += 4;
+        return true;
+    };
+    while (p + 2 <= b.size()) {
+        const unsigned token = b[p] | unsigned(b[p + 1]) << 8;
+        p += 2;
+        uint64_t n = 0;
+        switch (token) {
+        case 1:   // name
+        case 2:   // string (its terminator follows as a token of its own)
+            if (!dword(n) || n > b.size() - p) return false;
+            p += size_t(n);
+            break;
+        case 3:   // integer
+            if (!dword(n) || n > size) return false;
+            break;
+        case 5:   // GUID
+            if (b.size() - p < 16) return false;
+            p += 16;
+            break;
+        case 6:   // integer list
+            if (!dword(n) || n > (b.size() - p) / 4) return false;
+            for (uint64_t i = 0; i < n; ++i) {
+                uint64_t v = 0;
+                dword(v);
+                if (v > size) return false;
+            }
+            break;
+        case 7:   // float list
+            if (!dword(n) || n > (b.size() - p) / floatSize) return false;
+            p += size_t(n * floatSize);
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& host) {
+    if (!PlausibleBinaryX(path)) RaiseError(ErrFileAccess, "LoadObject", "Error loading Mesh");
     Assimp::Importer importer;
     // The file's own left-handed coordinates, winding and texture origin,
     // as the device expects them; frames are baked into the vertices.

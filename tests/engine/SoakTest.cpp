@@ -9,6 +9,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -40,8 +41,8 @@ constexpr int kFrames = 100000;
 constexpr int kFramesPerPass = kFrames / 2;
 // Every level is won or lost after this many frames of play, so that the
 // run goes through many level ends whatever the random keys do.
-constexpr int kFramesPerLevel = 1000;
-constexpr int kFramesPerCampaign = 9000;
+constexpr int kFramesPerLevel = 500;
+constexpr int kFramesPerCampaign = 12500;
 
 size_t HeapInUse() {
     if (__sanitizer_get_current_allocated_bytes) return __sanitizer_get_current_allocated_bytes();
@@ -68,18 +69,34 @@ protected:
             const std::string name = e.path().filename().string();
             if (name != "settings.dat" && name != "progress.dat") fs::copy_file(e.path(), folder / "data" / name);
         }
-        // A second campaign of every shipped level, so the run changes
-        // campaigns as a player choosing in the menu does.
+        // The shipped campaigns, and one more of every shipped level (the
+        // loose files in maps and the levels the campaigns name in their
+        // archives), so that the run changes campaigns as a player
+        // choosing in the menu does.
+        const std::vector<std::pair<std::string, std::string>> list = Entries(game / "data" / "campaignlist.dat");
+        std::set<std::string> all;
+        for (const auto& [key, value] : list) {
+            if (key.empty() || !std::isdigit(static_cast<unsigned char>(key[0]))) continue;
+            campaigns.push_back(value);
+            for (const auto& [k, level] : Entries(game / "data" / (value + ".dat")))
+                if (!k.empty() && std::isdigit(static_cast<unsigned char>(k[0]))) all.insert(level);
+        }
         for (const auto& e : fs::directory_iterator(game / "maps"))
-            if (e.path().extension() == ".tcs") levels.push_back(e.path().stem().string());
-        std::sort(levels.begin(), levels.end());
+            if (e.path().extension() == ".tcs") all.insert(e.path().stem().string());
+        levels.assign(all.begin(), all.end());
+        ASSERT_FALSE(campaigns.empty());
         ASSERT_GE(levels.size(), 2u);
         std::ofstream soak(folder / "data" / "soak.dat", std::ios::binary);
         soak << "N=" << levels.size() << "\n";
         for (size_t i = 0; i < levels.size(); ++i) soak << i + 1 << "=" << levels[i] << "\n";
-        std::ofstream list(folder / "data" / "campaignlist.dat", std::ios::binary | std::ios::trunc);
-        list << "N=2\n1=first\ncaption=First steps\nmodel=loader\nindex=0\n"
-             << "2=soak\ncaption=Everything\nmodel=loader\nindex=1\n";
+        std::ofstream out(folder / "data" / "campaignlist.dat", std::ios::binary | std::ios::trunc);
+        for (const auto& [key, value] : list) {
+            if (key == "N") out << "N=" << campaigns.size() + 1 << "\n";
+            else out << key << "=" << value << "\n";
+        }
+        out << campaigns.size() + 1 << "=soak\ncaption=Everything\n";
+        campaigns.insert(campaigns.begin(), "soak");
+        out.close();
 
         Settings s = RecordingSettings();
         s.soundOn = false;
@@ -95,6 +112,19 @@ protected:
         t.reset();
         std::error_code ec;
         fs::remove_all(folder, ec);
+    }
+    // The key=value lines of a catalogue up to its end.
+    static std::vector<std::pair<std::string, std::string>> Entries(const fs::path& file) {
+        std::vector<std::pair<std::string, std::string>> entries;
+        std::ifstream in(file, std::ios::binary);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.empty() || line == "*") break;
+            const size_t eq = line.find('=');
+            if (eq != std::string::npos) entries.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+        }
+        return entries;
     }
     static void WriteBytes(const fs::path& p, const std::vector<uint8_t>& bytes) {
         std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
@@ -154,7 +184,7 @@ protected:
     void StartCampaign(engGame& game) {
         // Each pass begins with the campaign of every level, so that all of
         // them have been loaded long before the middle of the pass.
-        const std::string name = campaignTurn % 2 == 0 ? "soak" : "first";
+        const std::string name = campaigns[size_t(campaignTurn) % campaigns.size()];
         game.campaign->LoadCampaign(name);
         // Every other start continues from the stored progress.
         game.campaign->Bootcampaign(campaignTurn % 3 == 2 ? 0 : 1);
@@ -209,7 +239,7 @@ protected:
             }
             if (f - levelFrame >= kFramesPerLevel && now->EndReason() == 0) {
                 // The goal reached or the ball lost, in turn.
-                now->Endlevel(++endings % 3 == 0 ? 2 : 1);
+                now->Endlevel(++endings % 4 == 0 ? 2 : 1);
                 levelFrame = f;
             }
             if (f % kFramesPerCampaign == 0) StartCampaign(game);
@@ -225,6 +255,7 @@ protected:
     std::unique_ptr<RecordingEngine> t;
     std::shared_ptr<ScriptedDirectInput> input;
     std::vector<std::string> levels;
+    std::vector<std::string> campaigns;  // the soak campaign first
     std::mt19937 rng{20240601};
     std::set<uint8_t> held;
     bool escHeld = false;

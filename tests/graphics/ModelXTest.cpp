@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 
 #include "core/Error.h"
@@ -101,4 +103,41 @@ TEST(XMesh, MissingOrBrokenFileIsLoadObjectError) {
     }
     EXPECT_THROW(LoadXMesh(m, broken, host), EngineError);
     std::filesystem::remove(broken);
+}
+
+// A binary mesh whose number lists claim more numbers than the file holds,
+// or whose counts exceed the file, is refused before the importer sizes
+// anything from them (a fuzzed file once made it allocate a gigabyte).
+TEST(XMesh, BinaryCountsBeyondTheFileAreRefused) {
+    std::ifstream in(Models() / "test_meshbin.x", std::ios::binary);
+    const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(good.size(), 40u);
+    const auto path = std::filesystem::temp_directory_path() / "rdv_damaged_meshbin.x";
+    auto load = [&](const std::string& bytes) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        XHost host;
+        ModelData m;
+        LoadXMesh(m, path, host);
+    };
+    // The first integer list (token 6) holds the vertex count.
+    const size_t list = good.find(std::string("\x06\x00", 2), 16);
+    ASSERT_NE(list, std::string::npos);
+    for (const std::string count : {std::string("\x01\x00\x04\x00", 4), std::string("\xff\xff\xff\xff", 4)}) {
+        std::string bad = good;
+        bad.replace(list + 2, 4, count);
+        EXPECT_THROW(load(bad), EngineError);
+    }
+    // A vertex count far beyond the file in an otherwise whole list.
+    std::string bad = good;
+    bad.replace(list + 6, 4, std::string("\x00\x00\x00\x40", 4));
+    try {
+        load(bad);
+        ADD_FAILURE() << "a vertex count of 2^30 was accepted";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.source, "LoadObject");
+        EXPECT_EQ(e.description, "Error loading Mesh");
+    }
+    // The file itself still loads after all that.
+    load(good);
+    std::filesystem::remove(path);
 }
