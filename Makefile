@@ -25,8 +25,13 @@ test: build
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 # clang, with the fuzz targets' coverage hooks: scripts/fuzz builds its
 # targets in this same folder, so one sanitizer build serves both.
-ASAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0 \
-	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+# Leak checking is off here: Mesa's llvmpipe driver, which every program
+# that opens an offscreen GL context loads, is unloaded at exit before
+# LeakSanitizer runs, so its one allocation per context shows with no module
+# name and no suppression can match it. Memory growth is covered by the soak
+# test and leaks in the loaders by scripts/fuzz, which runs with leak
+# checking on (scripts/lsan.supp).
+ASAN_ENV = ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:detect_stack_use_after_return=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 test-asan: deps
