@@ -27,9 +27,9 @@ std::string AnglePad() {
     TcmWriter w(3);
     const char* styles[6] = {"tile_metal", "tile_wall", "tile_metal", "tile_grass", "tile_ice", "tile_snow"};
     for (int group = 0; group <= 5; ++group) {
-        Square(w, kHalf, 0.03f, group == 4 ? "TA" : "T", styles[group], group, false);
+        Square(w, kHalf, 0.03f, group == 4 ? "TA" : "T", styles[group], group, true);
         Square(w, kHalf, -0.03f, "T", styles[group], group, true);
-        Square(w, kHalf * 0.8f, 0.04f, "TA", group == 0 ? "tile_arrow_diag" : "tile_arrow", group, false);
+        Square(w, kHalf * 0.8f, 0.04f, "T", group == 0 ? "tile_arrow_diag" : "tile_arrow", group, true);
     }
     return w.Text();
 }
