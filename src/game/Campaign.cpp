@@ -89,6 +89,9 @@ void engCampaign::LoadCampaign(const std::string& name) {
 
 void engCampaign::Bootcampaign(int32_t start) {
     current = start == 0 ? LoadProgress() : start;
+    // Continue on a campaign never saved would boot the empty entry 0 and
+    // end the game on a load error: start it from its first level instead.
+    if (current < 1) current = 1;
     mode = Booted;
     if (endLevel) endLevel(3);
 }

@@ -68,6 +68,16 @@ TEST_F(CampaignTest, SeparateRecordsWithRightAlignedKeysAndContinue) {
     EXPECT_EQ(a.current, 3);
 }
 
+TEST_F(CampaignTest, ContinueWithoutProgressStartsAtTheFirstLevel) {
+    Write("data/fresh.dat", "N=2\n1=f1\n2=f2\n");
+    engCampaign c = Make();
+    c.LoadCampaign("fresh");
+    c.Bootcampaign(0);
+    EXPECT_EQ(c.current, 1);
+    c.LoadNext(3);
+    EXPECT_EQ(loaded, std::vector<std::string>{"f1"});
+}
+
 TEST_F(CampaignTest, PartialLastRecordIsIgnoredAndReplaced) {
     Write("data/gamma.dat", "N=2\n1=g1\n2=g2\n");
     Write("data/progress.dat", std::string("       gamma\x02\0\0\0", 16) + std::string("  cut", 5));
