@@ -14,6 +14,7 @@ namespace rdv {
 namespace {
 const char* const kCreateSource = "Engine->LoadLevel->ReadLevelFile->NewObject->CreateNewObject";
 constexpr DWORD kLevelAmbient = 0x3F3F3F;
+constexpr const char* kSkyBoxClass = "System.Objects.Scenery.Skybox";
 
 // Render-state value of a float (FOGDENSITY).
 DWORD FloatBits(float f) {
@@ -77,10 +78,15 @@ void engLevel::Tick(int32_t& elapsed) {
     if (device) device->SetRenderState(D3DRS_AMBIENT, kLevelAmbient);
 
     // An object may add objects while it ticks (the editor does); those
-    // tick from the next frame on.
+    // tick from the next frame on. Sky boxes go first wherever the file
+    // lists them: they draw without writing depth, so anything drawn before
+    // them that lies beyond the sky model would be painted over.
     const int32_t count = MapObjects();
-    for (int32_t n = 1; n <= count && n <= MapObjects(); ++n) {
-        if (LevelObject* object = MapObject(n)) object->Tick(elapsed);
+    for (const bool skyPass : {true, false}) {
+        for (int32_t n = 1; n <= count && n <= MapObjects(); ++n) {
+            if ((names_[static_cast<size_t>(n - 1)] == kSkyBoxClass) != skyPass) continue;
+            if (LevelObject* object = MapObject(n)) object->Tick(elapsed);
+        }
     }
 
     RenderGrid(viewDirection);

@@ -81,6 +81,18 @@ TEST_F(LevelTest, TickRunsEveryObjectInOrderWithTheElapsedTime) {
     EXPECT_EQ(journal, (std::vector<std::string>{"A 16", "B 16"}));
 }
 
+// A sky box writes no depth: whatever it is drawn after would vanish behind it.
+TEST_F(LevelTest, SkyBoxesTickBeforeTheObjectsListedAheadOfThem) {
+    std::vector<std::string> journal;
+    level->AddObject(std::make_unique<ProbeObject>("System.Objects.Player.Ball", "", &journal));
+    level->AddObject(std::make_unique<ProbeObject>("System.Objects.Scenery.Skybox", "", &journal));
+    level->AddObject(std::make_unique<ProbeObject>("System.Objects.Scenery", "", &journal));
+    int32_t elapsed = 16;
+    level->Tick(elapsed);
+    EXPECT_EQ(journal, (std::vector<std::string>{"System.Objects.Scenery.Skybox 16", "System.Objects.Player.Ball 16",
+                                                 "System.Objects.Scenery 16"}));
+}
+
 TEST_F(LevelTest, EditorObjectsFollowTheLevelsObjects) {
     for (int i = 0; i < 4; ++i) level->AddObject(std::make_unique<ProbeObject>("System.Objects.Scenery", ""));
     level->EnterEditor();

@@ -1,6 +1,6 @@
 // The flag post "flagpost" (a pole from the floor face with a red flag),
 // the sky box "skybox" (a large cube seen from inside, blue above, pale at
-// the horizon, dark below) and two scenery models: "pillar" (a stone column)
+// the horizon, dark below, lit by its own colours) and two scenery models: "pillar" (a stone column)
 // and "tree" (a trunk under a green crown). All surfaces are two-sided so
 // that the winding never hides them.
 #include <string>
@@ -43,11 +43,23 @@ void GenFlagpost(Output& out) {
         out.WriteText("models", "flagpost.tcm", w.Text());
     }
     {
-        TcmWriter w(1);
+        // Its colours are its own light ("P"): the level's lights are far
+        // from the walls and would leave the sky at ambient grey.
+        TcmWriter w(1, "PL");
         const float s = 60.0f;
         Box(w, -s, -s, -s, s, s, s, 0xFF202838u, 0xFF3060D0u);
-        // A pale band at the horizon.
-        Box(w, -s * 0.99f, -s * 0.99f, -4.0f, s * 0.99f, s * 0.99f, 4.0f, 0xFFA0B0C8u, 0xFFC8D8F0u);
+        // A pale band at the horizon: walls only, so that an eye above or
+        // below it still sees the sky and the ground.
+        const float b = s * 0.99f, lo = -4.0f, hi = 4.0f;
+        const uint32_t low = 0xFFA0B0C8u, high = 0xFFC8D8F0u;
+        const V c[4][2] = {{{-b, -b, lo, low}, {-b, -b, hi, high}},
+                           {{b, -b, lo, low}, {b, -b, hi, high}},
+                           {{b, b, lo, low}, {b, b, hi, high}},
+                           {{-b, b, lo, low}, {-b, b, hi, high}}};
+        for (int i = 0; i < 4; ++i) {
+            const int j = (i + 1) % 4;
+            TwoSided(w, c[i][0], c[j][0], c[j][1], c[i][1]);
+        }
         out.WriteText("models", "skybox.tcm", w.Text());
     }
     {
