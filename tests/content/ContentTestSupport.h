@@ -82,6 +82,7 @@ struct Campaign {
     std::string caption;
     std::vector<std::string> levels;   // levels 1..N
 };
+inline void PrintTo(const Campaign& campaign, std::ostream* os) { *os << campaign.file; }
 
 // The campaigns of data/data/campaignlist.dat with the levels of each file.
 inline std::vector<Campaign> ShippedCampaigns() {

@@ -175,6 +175,63 @@ std::string LevelName(const ::testing::TestParamInfo<ShippedLevel>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Shipped, SolutionTest, ::testing::ValuesIn(ShippedLevels()), LevelName);
 
+// Each campaign played as the game plays it, from New game to the last
+// level's flag: the campaign file leads from level to level (the pack's
+// level included) and each level's solution is applied as it loads. The
+// game folder is borrowed read-only; progress.dat goes to a scratch copy of
+// the data folder.
+class CampaignPlaythroughTest : public ::testing::TestWithParam<Campaign> {};
+
+std::filesystem::path ScratchProgramFolder(const std::string& name) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(RDV_BINARY_DIR) / "test-content" / name;
+    fs::remove_all(folder);
+    fs::create_directories(folder / "data");
+    for (const char* sub : {"maps", "models", "textures", "music", "shaders", "save"})
+        if (fs::exists(kGame / sub)) fs::create_directory_symlink(kGame / sub, folder / sub);
+    for (const auto& e : fs::directory_iterator(kGame / "data"))
+        if (e.path().filename() != "progress.dat") fs::copy_file(e.path(), folder / "data" / e.path().filename());
+    return folder;
+}
+
+TEST_P(CampaignPlaythroughTest, SolutionsLeadThroughEveryLevelToTheEnd) {
+    const Campaign& campaign = GetParam();
+    ASSERT_FALSE(campaign.levels.empty());
+    Simulation sim(ScratchProgramFolder(campaign.file));
+    sim.engine().rng.seed(1);
+    std::string problem;
+    sim.onLevelLoaded = [&](Simulation& s, const std::string& level) {
+        const std::string stem = level.substr(level.find('#') + 1);
+        const Solution solution = ReadSolution(kSource / "tests" / "content" / "solutions" / (stem + ".txt"));
+        if (!solution.error.empty()) problem = level + ": " + solution.error;
+        if (solution.form == "cutscene") s.DriveBall(1, solution.command);
+        for (const auto& k : solution.keys) s.ScheduleKey(k.ms, k.scanCode, k.down);
+    };
+    std::vector<std::string> loaded;
+    std::vector<std::string> endings;
+    auto emit = [&](const std::string& line) {
+        std::istringstream in(line);
+        std::string at, what, rest;
+        in >> at >> what >> rest;
+        if (what == "level") loaded.push_back(rest);
+        if (what == "endlevel") endings.push_back(rest + " in " + (loaded.empty() ? "?" : loaded.back()));
+    };
+    sim.BootCampaign(campaign.file, 1);
+    const int64_t limit = kTimeLimit * static_cast<int64_t>(campaign.levels.size());
+    // Done when the last level has been won and comes round again.
+    while (sim.Time() < limit && loaded.size() <= campaign.levels.size() && problem.empty()) sim.Run(kStep, 1000, emit);
+    ASSERT_TRUE(problem.empty()) << problem;
+    for (const std::string& e : endings) EXPECT_EQ(e.substr(0, 1), "1") << campaign.file << ": endlevel " << e;
+    std::vector<std::string> want = campaign.levels;
+    want.push_back(campaign.levels.back());
+    loaded.resize(std::min(loaded.size(), want.size()));
+    EXPECT_EQ(loaded, want) << campaign.file << ": the levels loaded";
+}
+
+std::string CampaignName(const ::testing::TestParamInfo<Campaign>& info) { return info.param.file; }
+
+INSTANTIATE_TEST_SUITE_P(Shipped, CampaignPlaythroughTest, ::testing::ValuesIn(ShippedCampaigns()), CampaignName);
+
 // The list itself: every level a campaign names is shipped (and so tested
 // above), every shipped level but the entry belongs to a campaign, and
 // every solution file belongs to a shipped level.
