@@ -51,7 +51,8 @@ void GenFlagpost(Output& out) {
         // A pale band at the horizon: walls only, so that an eye above or
         // below it still sees the sky and the ground.
         const float b = s * 0.99f, lo = -4.0f, hi = 4.0f;
-        const uint32_t low = 0xFFA0B0C8u, high = 0xFFC8D8F0u;
+        // It fades into the walls' blue at its top edge.
+        const uint32_t low = 0xFF8C9CB8u, high = 0xFF284689u;
         const V c[4][2] = {{{-b, -b, lo, low}, {-b, -b, hi, high}},
                            {{b, -b, lo, low}, {b, -b, hi, high}},
                            {{b, b, lo, low}, {b, b, hi, high}},
