@@ -1,7 +1,8 @@
 // Every shipped level is winnable: its solution, kept in
 // tests/content/solutions/LEVEL.txt (LEVEL = the level's file name without
 // the pack), is played through the level simulator until the flag post ends
-// the level with "endlevel 1". A level without a solution file fails.
+// the level with "endlevel 1". A level without a solution file fails. All
+// the way, every ball stays inside its player's picture.
 //
 // A solution file is one of three forms, named by its first line:
 //
@@ -23,6 +24,8 @@
 // Lines starting with "#" are comments.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <set>
 #include <sstream>
 
@@ -102,6 +105,18 @@ objBall* PlayerOneBall(engLevel& level) {
     return nullptr;
 }
 
+// Whether the ball's drawn centre is inside its player's picture: the
+// game's projection spans ±0.5 of the depth vertically and ±0.5 × aspect
+// across; 4:3 is the narrowest picture the display page offers.
+bool BallInView(Engine& engine, objBall& ball) {
+    ball.WritePos();
+    const D3DXVECTOR3 world = engine.ParsedVector;
+    D3DXVECTOR3 v;
+    D3DXVec3TransformCoord(&v, &world, &engine.playerViews[static_cast<size_t>(ball.player)].view);
+    if (v.z < 0.1f) return false;
+    return std::abs(v.x / v.z) <= 0.5f * 4.0f / 3.0f && std::abs(v.y / v.z) <= 0.5f;
+}
+
 class SolutionTest : public ::testing::TestWithParam<ShippedLevel> {};
 
 TEST_P(SolutionTest, SolutionWinsTheLevel) {
@@ -129,9 +144,12 @@ TEST_P(SolutionTest, SolutionWinsTheLevel) {
     bool away = false;
     std::set<std::tuple<int, int, int>> cells;
     int32_t time = 0;
+    // Every ball is in its player's picture all the way; counted in ms.
+    std::array<int32_t, 2> outOfView{0, 0};
+    std::array<int32_t, 2> firstOut{-1, -1};
     // In slices, so that a won level stops at once.
     while (time < limit && endings.empty()) {
-        const int32_t slice = std::min(1000, limit - time);
+        const int32_t slice = std::min(100, limit - time);
         try {
             sim.Run(kStep, slice, [&](const std::string& line) {
                 std::istringstream in(line);
@@ -144,6 +162,14 @@ TEST_P(SolutionTest, SolutionWinsTheLevel) {
                    << e.description;
         }
         time += slice;
+        for (int32_t n = 1; n <= sim.level()->MapObjects(); ++n) {
+            auto* b = dynamic_cast<objBall*>(sim.level()->MapObject(n));
+            if (!b || b->player < 0 || b->player > 1 || !endings.empty()) continue;
+            if (!BallInView(sim.engine(), *b)) {
+                outOfView[static_cast<size_t>(b->player)] += slice;
+                if (firstOut[static_cast<size_t>(b->player)] < 0) firstOut[static_cast<size_t>(b->player)] = time;
+            }
+        }
         // The ball may be replaced by a restart; look it up each slice.
         ball = PlayerOneBall(*sim.level());
         if (!ball) break;
@@ -154,6 +180,10 @@ TEST_P(SolutionTest, SolutionWinsTheLevel) {
         if (atStart && away) ++returns;
         away = !atStart;
     }
+
+    for (size_t p = 0; p < 2; ++p)
+        EXPECT_EQ(outOfView[p], 0) << level.name << ": player " << p + 1 << "'s ball is out of the picture for "
+                                   << outOfView[p] << " ms, first at " << firstOut[p] << " ms";
 
     if (solution.form == "loop") {
         EXPECT_TRUE(endings.empty()) << level.name << " ended: " << (endings.empty() ? "" : endings[0]);
