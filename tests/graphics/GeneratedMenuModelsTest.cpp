@@ -14,6 +14,7 @@
 #include "graphics/LightMap.h"
 #include "graphics/Model.h"
 #include "graphics/ModelSnapshot.h"
+#include "graphics/SnapshotSuite.h"
 #include "graphics/Shader.h"
 #include "platform/d3d/GLDevice.h"
 
@@ -196,30 +197,12 @@ TEST_F(GeneratedModels, WaterAndForceFieldTilesSelectTheirShaders) {
 
 namespace {
 
-struct Rgb {
-    int r, g, b;
-};
+using test::Rgb;
 
 // The menu camera: eye at the origin looking along +x, models 2 ahead. At
 // 320 x 240 one unit of the menu plane is 120 pixels.
-class MenuScreen : public ::testing::Test {
+class MenuScreen : public test::SnapshotSuite {
 protected:
-    static void SetUpTestSuite() {
-        engine_ = new Engine;
-        engine_->programFolder = RDV_GAME_DIR;
-        shot_ = new ModelSnapshot(*engine_, 320, 240);
-    }
-    static void TearDownTestSuite() {
-        delete shot_;
-        delete engine_;
-        shot_ = nullptr;
-        engine_ = nullptr;
-    }
-    void SetUp() override {
-        if (!shot_->ok()) GTEST_SKIP() << "no OpenGL: " << shot_->error();
-        engine_->lightMap = std::make_shared<gfxLightMap>();
-        Graphics(*engine_).device->LightEnable(1, 0);
-    }
     void Begin(D3DCOLOR background) {
         Graphics(*engine_).clearColour = background;
         shot_->Begin({0, 0, 0}, {1, 0, 0}, {0, 0, 1});
@@ -235,22 +218,12 @@ protected:
         if (const char* dir = std::getenv("RDV_SNAPSHOT_DIR"))
             WritePng(std::string(dir) + "/" + name + ".png", pixels_, 320, 240);
     }
-    Rgb Px(int x, int y) const {
-        const uint8_t* p = &pixels_[(static_cast<size_t>(y) * 320 + x) * 4];
-        return {p[0], p[1], p[2]};
-    }
     // The pixel showing menu-plane point (y, z).
     Rgb At(float y, float z) const {
         return Px(static_cast<int>(std::lround(160 + 120 * y)), static_cast<int>(std::lround(120 - 120 * z)));
     }
 
-    static Engine* engine_;
-    static ModelSnapshot* shot_;
-    std::vector<uint8_t> pixels_;
 };
-
-Engine* MenuScreen::engine_ = nullptr;
-ModelSnapshot* MenuScreen::shot_ = nullptr;
 
 constexpr D3DCOLOR kGrey = 0xFF808080u;
 bool IsGrey(Rgb c) { return c.r == 128 && c.g == 128 && c.b == 128; }

@@ -13,37 +13,17 @@
 #include "graphics/LightMap.h"
 #include "graphics/Model.h"
 #include "graphics/ModelSnapshot.h"
+#include "graphics/SnapshotSuite.h"
 #include "platform/d3d/GLDevice.h"
 
 using namespace rdv;
 
 namespace {
 
-struct Rgb {
-    int r, g, b;
-};
+using test::Rgb;
 
-class SnapshotImage : public ::testing::Test {
+class SnapshotImage : public test::SnapshotSuite {
 protected:
-    static void SetUpTestSuite() {
-        engine_ = new Engine;
-        engine_->programFolder = RDV_GAME_DIR;
-        shot_ = new ModelSnapshot(*engine_, 320, 240);
-    }
-    static void TearDownTestSuite() {
-        delete shot_;
-        delete engine_;
-        shot_ = nullptr;
-        engine_ = nullptr;
-    }
-    void SetUp() override {
-        if (!shot_->ok()) GTEST_SKIP() << "no OpenGL: " << shot_->error();
-        // Lights stay on the device between draws; start every test with
-        // none, as models that are not light-mapped expect in a fresh scene.
-        engine_->lightMap = std::make_shared<gfxLightMap>();
-        Graphics(*engine_).device->LightEnable(1, 0);
-    }
-
     // Draws one model and reads the picture back.
     void Snap(const std::string& model, int32_t state = 0, float phase = 0) {
         shot_->Begin({4, 0, 0}, {0, 0, 0}, {0, 0, 1});
@@ -54,18 +34,9 @@ protected:
     }
     // The pixel where world point (0, y, z) shows.
     Rgb At(float y, float z) const {
-        int px = static_cast<int>(std::lround(160 - 60 * y)), py = static_cast<int>(std::lround(120 - 60 * z));
-        const uint8_t* p = &pixels_[(static_cast<size_t>(py) * 320 + px) * 4];
-        return {p[0], p[1], p[2]};
+        return Px(static_cast<int>(std::lround(160 - 60 * y)), static_cast<int>(std::lround(120 - 60 * z)));
     }
-
-    static Engine* engine_;
-    static ModelSnapshot* shot_;
-    std::vector<uint8_t> pixels_;
 };
-
-Engine* SnapshotImage::engine_ = nullptr;
-ModelSnapshot* SnapshotImage::shot_ = nullptr;
 
 // Within `tol` of each channel.
 ::testing::AssertionResult Near(Rgb got, Rgb want, int tol) {
