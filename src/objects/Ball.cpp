@@ -456,7 +456,7 @@ void objBall::Expire() {
 
 // ------------------------------------------------------------ contacts
 
-objBall::FaceHit objBall::QueryFace(const D3DXVECTOR3& d) {
+objBall::FaceHit objBall::QueryFace(const D3DXVECTOR3& d, bool lookAhead) {
     FaceHit hit;
     Cell(hit.cx, hit.cy, hit.cz);
     hit.dx = GridRound(d.x);
@@ -467,7 +467,7 @@ objBall::FaceHit objBall::QueryFace(const D3DXVECTOR3& d) {
     hit.tile = level_.ResolveObject(reference);
     if (hit.tile) {
         float fx = static_cast<float>(hit.dx), fy = static_cast<float>(hit.dy), fz = static_cast<float>(hit.dz);
-        hit.effect = hit.tile->GetEffect(fx, fy, fz);
+        hit.effect = lookAhead ? hit.tile->LookAheadEffect(fx, fy, fz) : hit.tile->GetEffect(fx, fy, fz);
     }
     return hit;
 }
@@ -604,7 +604,8 @@ void objBall::PreHitCeiling() {
 }
 
 void objBall::PreHitWall() {
-    const FaceHit hit = QueryFace(moveDir);
+    // HitWall touches the same face next: only that touch counts.
+    const FaceHit hit = QueryFace(moveDir, true);
     if (!hit.tile) {
         SetPhase(37, 210);
         jumpRequest = false;

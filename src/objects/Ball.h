@@ -108,7 +108,8 @@ private:
         int32_t cx = 0, cy = 0, cz = 0;
         int32_t dx = 0, dy = 0, dz = 0;
     };
-    FaceHit QueryFace(const D3DXVECTOR3& d);
+    // `lookAhead`: the ball has not reached the face yet (PreHitWall).
+    FaceHit QueryFace(const D3DXVECTOR3& d, bool lookAhead = false);
     void RemoveTile(const FaceHit& hit);
     void Endlevel();
     void UseKeyHandler(int32_t playerId);

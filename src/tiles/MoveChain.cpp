@@ -133,6 +133,10 @@ int32_t scrMovechain::GetEffect(float& x, float& y, float& z) {
     return copyEffect ? CopiedEffect(effect, x, y, z) : effect;
 }
 
+int32_t scrMovechain::LookAheadEffect(float& x, float& y, float& z) {
+    return copyEffect ? CopiedEffect(effect, x, y, z, true) : effect;
+}
+
 void scrMovechain::DrawnCell(int32_t x, int32_t y, int32_t z, D3DXVECTOR3& cell, float& scale) const {
     cell = {float(x), float(y), float(z)};
     scale = 1;

@@ -24,6 +24,7 @@ public:
     void Tick(int32_t& elapsed) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float& x, float& y, float& z) override;
+    int32_t LookAheadEffect(float& x, float& y, float& z) override;
     int16_t MaxBounceHeight() override { return static_cast<int16_t>(jumpHeight); }
     std::string GetFullClassName() const override { return "System.Tiles.Special.Moverchain"; }
     void SecondaryInit() override;

@@ -220,6 +220,10 @@ int32_t scrSliderFloor::GetEffect(float& x, float& y, float& z) {
     return copyEffect ? CopiedEffect(effect, x, y, z) : effect;
 }
 
+int32_t scrSliderFloor::LookAheadEffect(float& x, float& y, float& z) {
+    return copyEffect ? CopiedEffect(effect, x, y, z, true) : effect;
+}
+
 void scrSliderFloor::Render(int32_t x, int32_t y, int32_t z, int16_t orientation) {
     // Every face of the track asks; the pad whose face this is answers,
     // drawn between where it was and where it goes (fraction 1 at the

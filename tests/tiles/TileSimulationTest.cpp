@@ -207,6 +207,33 @@ TEST_F(TileSimulation, ASliderPadCarriesTheBallStandingOnIt) {
     EXPECT_EQ(t.cell.back(), (Cell{1, 2, 1}));
 }
 
+TEST_F(TileSimulation, ASpecialBreakableWallBreaksAtTheRollItsCountNames) {
+    // The ball rolls north into the wall again and again; every roll ends
+    // in a bounce back (phase 7), the last one with the wall gone. Each roll
+    // is one contact, whatever the count's parity.
+    for (int count : {1, 2, 3}) {
+        SCOPED_TRACE(count);
+        Start(With(kWorld, {"-Wall", "up=z", "sx=1", "sy=0", "sz=1", "dy=3", "-BreakWallSpecial",
+                            "count=" + std::to_string(count), "up=y", "sx=1", "sy=2", "sz=1", "dx=1", "-Ball", "x=1",
+                            "y=1", "z=1", "player=1", "up=z"}));
+        sim->DriveBall(1, "f.");
+        auto wall = [&] { return sim->level()->GetMapObject(1, 1, 1, 0, 1, 0); };
+        ASSERT_NE(wall(), 0);
+        int rolls = 0, rollsToBreak = 0;
+        int32_t last = -1;
+        Run(8000, [&](int64_t) {
+            objBall& b = Ball();
+            if (b.phase == 7 && last != 7) {
+                ++rolls;
+                if (wall() == 0 && rollsToBreak == 0) rollsToBreak = rolls;
+            }
+            last = b.phase;
+        });
+        EXPECT_EQ(rollsToBreak, count);
+        EXPECT_EQ(wall(), 0);
+    }
+}
+
 // The generated model of the angled pad, as the game folder holds it.
 TEST(AnglePadModel, LoadsWithItsSixGroups) {
     auto rec = MakeRecordingEngine(RDV_GAME_DIR);
