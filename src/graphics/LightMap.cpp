@@ -1,5 +1,7 @@
 #include "graphics/LightMap.h"
 
+#include <cmath>
+
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "graphics/Core.h"
@@ -13,6 +15,14 @@ namespace {
 const char* const kSource = "Engine->LoadLevel->LoadLightMap";
 
 D3DCOLORVALUE ToColor(const FloatColor& c) { return {c.r, c.g, c.b, c.a}; }
+
+// What a light gets where its entry holds no usable value: the place and
+// falloff every light once had, whatever its file said.
+const D3DVECTOR kFallbackPosition{-2.0f, 0.0f, 0.0f};
+constexpr float kFallbackAttenuation = 1.0f;
+constexpr float kFallbackRange = 100.0f;
+
+bool Usable(float v) { return std::isfinite(v) && v >= 0.0f; }
 
 } // namespace
 
@@ -59,19 +69,21 @@ void gfxLightMap::LoadLightMap(Engine& engine, const std::string& name) {
         if (lightType != 1) RaiseError(ErrFormat, kSource, "File check (light type) failed: " + name);
         D3DLIGHT8 l{};
         l.Type = D3DLIGHT_POINT;
-        // Position, the first two attenuations and the range are read and
-        // replaced by fixed values, as the maps were authored for them.
-        (void)ReadPackageSingle(engine, h);
-        (void)ReadPackageSingle(engine, h);
-        (void)ReadPackageSingle(engine, h);
-        l.Position = {-2.0f, 0.0f, 0.0f};
-        (void)ReadPackageSingle(engine, h);
-        l.Attenuation0 = 1.0f;
-        (void)ReadPackageSingle(engine, h);
-        l.Attenuation1 = 1.0f;
-        l.Attenuation2 = ReadPackageSingle(engine, h);
-        (void)ReadPackageSingle(engine, h);
-        l.Range = 100.0f;
+        // Each light sits where its entry puts it, with its own falloff and
+        // reach; a value that is not a number (or a negative falloff or
+        // reach) gives way to the fallback, so a damaged entry still lights.
+        const float x = ReadPackageSingle(engine, h);
+        const float y = ReadPackageSingle(engine, h);
+        const float z = ReadPackageSingle(engine, h);
+        l.Position = std::isfinite(x) && std::isfinite(y) && std::isfinite(z) ? D3DVECTOR{x, y, z} : kFallbackPosition;
+        const float a0 = ReadPackageSingle(engine, h);
+        const float a1 = ReadPackageSingle(engine, h);
+        const float a2 = ReadPackageSingle(engine, h);
+        l.Attenuation0 = Usable(a0) ? a0 : kFallbackAttenuation;
+        l.Attenuation1 = Usable(a1) ? a1 : kFallbackAttenuation;
+        l.Attenuation2 = Usable(a2) ? a2 : 0.0f;
+        const float range = ReadPackageSingle(engine, h);
+        l.Range = Usable(range) && range > 0.0f ? range : kFallbackRange;
         l.Diffuse = ToColor(ReadPackageColor(engine, h));
         l.Specular = ToColor(ReadPackageColor(engine, h));
         lights_.push_back(l);

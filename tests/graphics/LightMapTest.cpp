@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <fstream>
 #include <unistd.h>
 
@@ -90,7 +91,7 @@ TEST(LightMap, FreshMapHoldsTheDefaultDirectionalLight) {
     EXPECT_FLOAT_EQ(l.Range, 0.0f);
 }
 
-TEST(LightMap, FileLightsArePointLightsAtTheFixedPlace) {
+TEST(LightMap, FileLightsArePointLightsWhereTheirEntriesPutThem) {
     MapsFolder f;
     TciWriter w(kLightMapSignature, 1, 2);
     w.Light(1, 10, 20, 30, 5, 6, 0.25f, 7, kDiffuse, kSpecular);
@@ -103,17 +104,17 @@ TEST(LightMap, FileLightsArePointLightsAtTheFixedPlace) {
     for (int i = 1; i <= 2; ++i) {
         const D3DLIGHT8& l = map.light(i);
         EXPECT_EQ(l.Type, D3DLIGHT_POINT);
-        EXPECT_FLOAT_EQ(l.Position.x, -2.0f);
-        EXPECT_FLOAT_EQ(l.Position.y, 0.0f);
-        EXPECT_FLOAT_EQ(l.Position.z, 0.0f);
-        EXPECT_FLOAT_EQ(l.Range, 100.0f);
-        EXPECT_FLOAT_EQ(l.Attenuation0, 1.0f);
-        EXPECT_FLOAT_EQ(l.Attenuation1, 1.0f);
         EXPECT_FLOAT_EQ(l.Ambient.r, 0.0f);
         EXPECT_FLOAT_EQ(l.Direction.x, 0.0f);
     }
-    EXPECT_FLOAT_EQ(map.light(1).Attenuation2, 0.25f);
-    EXPECT_FLOAT_EQ(map.light(2).Attenuation2, 0.5f);
+    const D3DLIGHT8& a = map.light(1);
+    const D3DLIGHT8& b = map.light(2);
+    EXPECT_EQ((std::vector<float>{a.Position.x, a.Position.y, a.Position.z}), (std::vector<float>{10, 20, 30}));
+    EXPECT_EQ((std::vector<float>{b.Position.x, b.Position.y, b.Position.z}), (std::vector<float>{-3, 4, 8}));
+    EXPECT_EQ((std::vector<float>{a.Attenuation0, a.Attenuation1, a.Attenuation2, a.Range}),
+              (std::vector<float>{5, 6, 0.25f, 7}));
+    EXPECT_EQ((std::vector<float>{b.Attenuation0, b.Attenuation1, b.Attenuation2, b.Range}),
+              (std::vector<float>{9, 9, 0.5f, 9}));
     EXPECT_FLOAT_EQ(map.light(1).Diffuse.r, 1.0f);
     EXPECT_NEAR(map.light(1).Diffuse.g, 128 / 255.0, 1e-6);
     EXPECT_FLOAT_EQ(map.light(1).Diffuse.b, 0.0f);
@@ -121,6 +122,38 @@ TEST(LightMap, FileLightsArePointLightsAtTheFixedPlace) {
     EXPECT_NEAR(map.light(1).Specular.r, 0.2, 1e-6);
     EXPECT_NEAR(map.light(1).Specular.b, 0.6, 1e-6);
     EXPECT_EQ(Packages(f.engine).OpenCount(), 0u);
+}
+
+TEST(LightMap, ValuesThatCannotLightGiveWayToTheFallback) {
+    // Not a number, infinite, or a negative falloff or reach: such a value
+    // would leave the light nowhere or everywhere. The rest of the entry
+    // stays as written.
+    MapsFolder f;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    TciWriter w(kLightMapSignature, 1, 3);
+    w.Light(1, nan, 2, 3, -1, inf, nan, -5, kDiffuse, kSpecular);
+    w.Light(1, 4, inf, 6, 0, 0, -0.5f, 0, kDiffuse, kSpecular);
+    w.Light(1, 7, 8, 9, 0.5f, 0.125f, 0.0625f, inf, kDiffuse, kSpecular);
+    f.Write("damaged.tci", w.bytes);
+    gfxLightMap map;
+    map.LoadLightMap(f.engine, "damaged");
+    ASSERT_EQ(map.count(), 3);
+    auto pos = [&](int i) {
+        const D3DLIGHT8& l = map.light(i);
+        return std::vector<float>{l.Position.x, l.Position.y, l.Position.z};
+    };
+    auto falloff = [&](int i) {
+        const D3DLIGHT8& l = map.light(i);
+        return std::vector<float>{l.Attenuation0, l.Attenuation1, l.Attenuation2, l.Range};
+    };
+    EXPECT_EQ(pos(1), (std::vector<float>{-2, 0, 0}));
+    EXPECT_EQ(falloff(1), (std::vector<float>{1, 1, 0, 100}));
+    EXPECT_EQ(pos(2), (std::vector<float>{-2, 0, 0}));
+    EXPECT_EQ(falloff(2), (std::vector<float>{0, 0, 0, 100}));
+    EXPECT_EQ(pos(3), (std::vector<float>{7, 8, 9}));
+    EXPECT_EQ(falloff(3), (std::vector<float>{0.5f, 0.125f, 0.0625f, 100}));
+    EXPECT_NEAR(map.light(2).Diffuse.g, 128 / 255.0, 1e-6);
 }
 
 TEST(LightMap, EmptyFileLeavesNoLights) {
