@@ -186,9 +186,10 @@ void scrSliderFloor::PlanMoves() {
 
 void scrSliderFloor::CarryOut() {
     for (SliderPad& pad : pads) {
+        // The pad's face goes with it, and the face it leaves stays: that
+        // is the track, which the pad (or another) may come back over.
         const int32_t value = FaceAt(pad.position);
-        SetFaceAt(pad.position, 0);
-        SetFaceAt(pad.target, value);
+        if (value != 0) SetFaceAt(pad.target, value);
         if (SameCell(pad.position, pad.target)) continue;
         // A ball standing on the pad rides along.
         for (int32_t n = 1; n <= level_.MapObjects(); ++n) {
