@@ -49,6 +49,9 @@ public:
     std::vector<MoveChainStep> steps{MoveChainStep{}};  // steps[0] is step 1
     int32_t cursor = 0;
 
+private:
+    bool distinctPath_ = true;  // no cell is on the path twice
+
 protected:
     std::string HeaderName() const override { return "MoveChain"; }
     std::string ClassName() const override { return "scrMoveChain"; }

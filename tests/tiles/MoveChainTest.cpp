@@ -74,12 +74,72 @@ TEST_F(MoveChain, AdvanceMovesEveryOccupiedFaceOneStep) {
     auto row = [&] {
         return std::vector<int32_t>{Floor(0, 0, 0), Floor(1, 0, 0), Floor(2, 0, 0), Floor(3, 0, 0)};
     };
+    // Any face moves, the one on the last step too, and the path wraps.
     chain.Advance();
-    EXPECT_EQ(row(), (std::vector<int32_t>{0, 1, 1, -1}));
+    EXPECT_EQ(row(), (std::vector<int32_t>{-1, 1, 1, 0}));
     chain.Advance();
-    EXPECT_EQ(row(), (std::vector<int32_t>{-1, 0, 1, 1}));  // any face moves, and the path wraps
+    EXPECT_EQ(row(), (std::vector<int32_t>{0, -1, 1, 1}));
     chain.Advance();
-    EXPECT_EQ(row(), (std::vector<int32_t>{1, -1, 0, 1}));
+    EXPECT_EQ(row(), (std::vector<int32_t>{1, 0, -1, 1}));
+
+    // A path with every face taken turns round whole; none is lost.
+    Load({"-MoveChain", "script=ee", "up=z", "sx=0", "sy=0", "sz=0", "dx=1", "-Wall", "sx=2", "dx=2"});
+    auto& full = Object<scrMovechain>(1);
+    auto three = [&] { return std::vector<int32_t>{Floor(0, 0, 0), Floor(1, 0, 0), Floor(2, 0, 0)}; };
+    full.Advance();
+    EXPECT_EQ(three(), (std::vector<int32_t>{-1, 1, 1}));
+    full.Advance();
+    EXPECT_EQ(three(), (std::vector<int32_t>{1, -1, 1}));
+}
+
+TEST_F(MoveChain, APathBackToItsFirstCellMovesEveryBeat) {
+    // Round the square (0,0) (1,0) (1,1) (0,1) and back to (0,0): the step
+    // back onto the first cell is step 1 itself, so four steps, and a face
+    // moves on at every advance, lap after lap, with the rest of the floor
+    // (a Wall face on the far corner) carried round too.
+    Load({"-MoveChain", "script=emnmwmsm", "speed=1000", "up=z", "sx=0", "sy=0", "sz=0", "dx=0", "-Wall", "sx=1",
+          "sy=1", "dx=1"});
+    auto& chain = Object<scrMovechain>(1);
+    using P = std::vector<std::array<int32_t, 3>>;
+    EXPECT_EQ(Positions(chain), (P{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}));
+    EXPECT_EQ(chain.steps.front().px, 0);
+    EXPECT_EQ(chain.steps.front().py, 1);
+    EXPECT_EQ(chain.steps.front().previousMode, 2);
+    EXPECT_EQ(chain.steps.back().nx, 0);
+    EXPECT_EQ(chain.steps.back().ny, 0);
+
+    const std::array<std::array<int32_t, 2>, 4> square = {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+    auto where = [&](int32_t value) {
+        for (int i = 0; i < 4; ++i)
+            if (Floor(square[i][0], square[i][1], 0) == value) return i;
+        return -1;
+    };
+    int chainAt = where(1), wallAt = where(-1);
+    ASSERT_EQ(chainAt, 0);
+    ASSERT_EQ(wallAt, 2);
+    // Speed 1000: an advance at the first tick, then one every 1000 ms.
+    std::vector<int> moves;
+    for (int t = 0; t < 12000; t += 10) {
+        Run(chain, 10);
+        if (where(1) == chainAt) continue;
+        EXPECT_EQ(where(1), (chainAt + 1) % 4) << "at " << t;
+        EXPECT_EQ(where(-1), (wallAt + 1) % 4) << "at " << t;
+        moves.push_back(t);
+        chainAt = where(1);
+        wallAt = where(-1);
+    }
+    ASSERT_EQ(moves.size(), 12u);
+    for (size_t i = 0; i < moves.size(); ++i) EXPECT_EQ(moves[i], 1000 * static_cast<int>(i)) << i;
+
+    // Coming back into the first cell it slides in from the last one.
+    chain.phase = 1;
+    chain.fraction = 0;
+    D3DXVECTOR3 cell;
+    float scale = 0;
+    chain.DrawnCell(0, 0, 0, cell, scale);
+    EXPECT_FLOAT_EQ(cell.x, 0);
+    EXPECT_FLOAT_EQ(cell.y, 0.5f);
+    EXPECT_FLOAT_EQ(scale, 1);
 }
 
 TEST_F(MoveChain, TickAdvancesEverySecondHalfPeriod) {
