@@ -330,6 +330,14 @@ void objBall::Expire() {
             bounce += 1;
             jumpRequest = false;
             sliding = false;
+            // A rise asks for the movement at its top (phase 9). A jump that
+            // cannot rise (bumped, turned onto the ceiling, blown back) has
+            // no such decision, so a scripted controller would stay on its
+            // jump for ever: the jump is the decision, its movement unused.
+            if (phase != 9) {
+                D3DXVECTOR3 unused;
+                MoveInput(unused);
+            }
             break;
         }
         bounce = 0;

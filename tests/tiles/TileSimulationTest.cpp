@@ -243,6 +243,30 @@ TEST_F(TileSimulation, ASpecialBreakableWallBreaksAtTheRollItsCountNames) {
     }
 }
 
+TEST_F(TileSimulation, ACutsceneJumpOntoACeilingPadGoesOnWithTheNextSegment) {
+    // A gravity pad in the ceiling over the start, more ceiling ahead: the
+    // "+" segment takes the ball onto the ceiling, then "f" rolls it along.
+    Start(With(kWorld, {"-Wall", "up=z", "sx=1", "sy=0", "sz=1", "dy=3", "-MarkedMetalSpecial", "pullimpact=true",
+                        "up=z", "sx=1", "sy=1", "sz=2", "dx=1", "-Wall", "up=z", "sx=1", "sy=2", "sz=2", "dy=3",
+                        "-Ball", "x=1", "y=1", "z=1", "player=1", "up=z"}));
+    sim->DriveBall(1, "+.f.");
+    const Track t = Run(6000);
+    EXPECT_TRUE(t.Has("up 0 0 -1")) << "the jump turned the ball onto the ceiling";
+    EXPECT_GT(t.FirstIn({1, 2, 1}), 0) << "the ball rolled on along the ceiling";
+    EXPECT_FALSE(t.Has("endlevel 2"));
+
+    // Under a plain low ceiling the jump bumps once, and "f" rolls on.
+    Start(With(kWorld, {"-Wall", "up=z", "sx=1", "sy=0", "sz=1", "dy=3", "-Wall", "up=z", "sx=1", "sy=1", "sz=2",
+                        "dx=1", "-Ball", "x=1", "y=1", "z=1", "player=1", "up=z"}));
+    sim->DriveBall(1, "+.f.");
+    const Track bumped = Run(4000);
+    int bumps = 0;
+    for (size_t i = 1; i < bumped.phase.size(); ++i)
+        if (bumped.phase[i] == 11 && bumped.phase[i - 1] != 11) ++bumps;
+    EXPECT_GE(bumps, 1);
+    EXPECT_GT(bumped.FirstIn({1, 2, 1}), 0);
+}
+
 // The generated model of the angled pad, as the game folder holds it.
 TEST(AnglePadModel, LoadsWithItsSixGroups) {
     auto rec = MakeRecordingEngine(RDV_GAME_DIR);
