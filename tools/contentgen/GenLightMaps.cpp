@@ -6,10 +6,10 @@
 // lights in a ring above it, 3 units out from its edges (at the corners and
 // half way along the long sides), so that floors and the walls facing out
 // and in all catch some light, and two fill lights of a second colour off
-// opposite corners of the short ends, a cell above a third of its height. For a level played upside down the
-// ring sits below the box instead. The falloff is 1 + 0.1 d, and the
-// colours are scaled so that the floors of every level, small or large,
-// average the same brightness.
+// opposite corners of the short ends, a cell above a third of its height.
+// For a level played upside down the ring sits below the box instead. The
+// falloff is 1 + 0.1 d, and the colours are scaled so that the floors of
+// every level, small or large, average the same brightness.
 //
 // Adding a level: add a row to Levels() (name, mood, the -World size in
 // cells, and whether the ball plays on the ceilings). A level inside a
