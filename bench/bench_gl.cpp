@@ -4,8 +4,11 @@
 #include <benchmark/benchmark.h>
 
 #include <GL/gl.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -32,6 +35,17 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kGame = RDV_GAME_DIR;
+
+// What the GL said it is, for the report.
+std::string renderer, version;
+
+// CPU time of the whole process (every thread), in milliseconds.
+double ProcessCpuMs() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3; };
+    return ms(u.ru_utime) + ms(u.ru_stime);
+}
 
 // The largest level file in the program folder's "maps" (content grows, so
 // the choice is made when the benchmark runs).
@@ -103,8 +117,15 @@ void BM_GLFramesLargestLevel(benchmark::State& state) {
             glFinish();
         };
         for (int i = 0; i < 5; ++i) frame();
+        const double cpuBefore = ProcessCpuMs();
         for (auto _ : state) frame();
-        state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+        const double frames = static_cast<double>(state.iterations());
+        state.counters["fps"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+        // Every thread's CPU, llvmpipe's rasterizers included: what a frame
+        // costs the machine, less swayed by other programs than wall time.
+        state.counters["cpu_ms"] = (ProcessCpuMs() - cpuBefore) / std::max(frames, 1.0);
+        if (const GLubyte* r = glGetString(GL_RENDERER)) renderer = reinterpret_cast<const char*>(r);
+        if (const GLubyte* v = glGetString(GL_VERSION)) version = reinterpret_cast<const char*>(v);
         GameShutdown(engine);
     }
     state.SetLabel(name + note);
@@ -160,6 +181,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
+    if (!renderer.empty()) std::printf("GL_RENDERER: %s\nGL_VERSION: %s\n", renderer.c_str(), version.c_str());
     benchmark::Shutdown();
     return 0;
 }
