@@ -117,6 +117,11 @@ void BM_GLFramesLargestLevel(benchmark::State& state) {
             glFinish();
         };
         for (int i = 0; i < 5; ++i) frame();
+        // RDV_BENCH_PNG=FILE keeps the picture measured, so that a change to
+        // the drawing can be checked against it.
+        if (const char* png = std::getenv("RDV_BENCH_PNG")) {
+            if (!shot.Save(png)) return state.SkipWithError("could not write RDV_BENCH_PNG");
+        }
         const double cpuBefore = ProcessCpuMs();
         for (auto _ : state) frame();
         const double frames = static_cast<double>(state.iterations());

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 #include "platform/d3d/GLDevice.h"
 #include "platform/d3d/GLInternal.h"
@@ -132,7 +133,9 @@ const void* Offset(size_t bytes) { return reinterpret_cast<const void*>(bytes); 
 
 // Where each setting sits in a fixed-function program key.
 constexpr int kKeyColorOp = 0, kKeyColorArg = 4, kKeyAlphaOp = 16, kKeyAlphaArg = 20, kKeyResultTemp = 32,
-              kKeySpecularAdd = 36, kKeyFog = 37, kKeyFogTable = 38, kKeyAlphaTest = 39, kKeyAlphaFunc = 40;
+              kKeySpecularAdd = 36, kKeyFog = 37, kKeyFogTable = 38, kKeyAlphaTest = 39, kKeyAlphaFunc = 40,
+              kKeyConstantTexel = 41;
+static_assert(kKeyConstantTexel + 4 == std::tuple_size_v<FixedProgramKey>);
 
 // Sets an environment variable for the life of a scope.
 class ScopedEnv {
@@ -935,8 +938,8 @@ void GLDevice::ApplySampler(DWORD stage, GLTexture& texture) {
     texture.samplerApplied = true;
 }
 
-std::array<int, 41> GLDevice::FixedKey() const {
-    std::array<int, 41> key{};
+FixedProgramKey GLDevice::FixedKey() const {
+    FixedProgramKey key{};
     for (int s = 0; s < 4; ++s) {
         const auto& t = tss_[s];
         int colorOp = static_cast<int>(t[D3DTSS_COLOROP]);
@@ -970,6 +973,11 @@ std::array<int, 41> GLDevice::FixedKey() const {
             key[kKeyAlphaArg + 3 * s + k] = a[k];
         }
         key[kKeyResultTemp + s] = t[D3DTSS_RESULTARG] == D3DTA_TEMP ? 1 : 0;
+        // A one-colour texture (the untextured models' white "none") is
+        // a constant; not where the border colour can be sampled.
+        if (textures_[s] && textures_[s]->ConstantTexel() >= 0 && t[D3DTSS_ADDRESSU] != D3DTADDRESS_BORDER &&
+            t[D3DTSS_ADDRESSV] != D3DTADDRESS_BORDER)
+            key[kKeyConstantTexel + s] = 1 + textures_[s]->ConstantTexel();
     }
     const bool fog = rs_[D3DRS_FOGENABLE] != 0;
     key[kKeySpecularAdd] = rs_[D3DRS_SPECULARENABLE] ? 1 : 0;
@@ -984,7 +992,7 @@ std::array<int, 41> GLDevice::FixedKey() const {
 // as constants, so the compiler drops every branch and texture read the
 // settings do not use. Empty when the source does not have the expected
 // declarations (the generic program serves then).
-static std::string SpecialisedFixedFragment(const std::array<int, 41>& key) {
+static std::string SpecialisedFixedFragment(const FixedProgramKey& key) {
     std::string source = std::string("#version 120\n") + kGLFogFunctions + kGLFixedFragmentSource;
     auto list = [&](int from, int count) {
         std::string out;
@@ -1011,13 +1019,24 @@ static std::string SpecialisedFixedFragment(const std::array<int, 41>& key) {
         if (at == std::string::npos) return {};
         source.replace(at, from.size(), to);
     }
+    for (int s = 0; s < 4; ++s) {
+        const int constant = key[static_cast<size_t>(kKeyConstantTexel + s)];
+        if (constant == 0) continue;
+        const std::string read = "texture2DProj(uTex" + std::to_string(s) + ", gl_TexCoord[" + std::to_string(s) + "])";
+        const size_t at = source.find(read);
+        if (at == std::string::npos) return {};
+        const int bits = constant - 1;
+        std::string value = "vec4(";
+        for (int c = 0; c < 4; ++c) value += std::string(c ? ", " : "") + ((bits >> c) & 1 ? "1.0" : "0.0");
+        source.replace(at, read.size(), value + ")");
+    }
     return source;
 }
 
 GLProgram* GLDevice::FixedProgram() {
     if (genericFixedFunction) return fixedProgram_.get();
     if (variant_ && variantSerial_ == stateSerial_) return variant_;
-    const std::array<int, 41> key = FixedKey();
+    const FixedProgramKey key = FixedKey();
     auto it = fixedVariants_.find(key);
     if (it == fixedVariants_.end()) {
         std::string error;
@@ -1147,7 +1166,7 @@ void GLDevice::SetProgramUniforms(GLProgram& p) {
     float factor[4];
     ColorToFloats(rs_[D3DRS_TEXTUREFACTOR], factor);
     v4("uTFactor", factor);
-    const std::array<int, 41> key = FixedKey();
+    const FixedProgramKey key = FixedKey();
     int texIndex[4], texFlags[4];
     D3DMATRIX texMatrix[4];
     for (int s = 0; s < 4; ++s) {
@@ -1199,6 +1218,12 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t
     if (!layout || layout->position < 0) return D3DERR_INVALIDCALL;
     if (!share_->MakeCurrent()) return D3DERR_DRIVERINTERNALERROR;
     const GLFuncs& gl = *gl_;
+    // A texture filled since the last draw may have become, or stopped
+    // being, one colour.
+    if (share_->textureUploads != textureUploadsSeen_) {
+        textureUploadsSeen_ = share_->textureUploads;
+        Changed();
+    }
 
     GLProgram* program = nullptr;
     if (pixelShader_) {

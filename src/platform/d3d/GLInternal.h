@@ -34,6 +34,9 @@ struct GLContextShare {
     // What the context has bound, as the device's draw-time cache knows it;
     // textures and buffers that bind or go away keep it true.
     std::array<GLuint, 8> boundTextures{};
+    // Counts texture uploads: what a texture holds decides the programs
+    // drawing with it (see GLTexture::ConstantTexel).
+    uint64_t textureUploads = 0;
     GLuint activeUnit = 0;
     bool attribsValid = false;   // the vertex attribute pointers of the last draw still hold
     GLuint attribBuffer = 0;     // the buffer they read
@@ -101,6 +104,11 @@ public:
 
     GLuint Name() const { return name_; }
     bool HasMips() const { return levels_.size() > 1; }
+    // When every texel of every level is one colour whose channels are each
+    // 0 or 1, any filtering samples exactly that colour, so a program can
+    // use it as a constant instead of reading the texture: bits 0..3 are
+    // red, green, blue and alpha. -1 for any other texture.
+    int ConstantTexel() const { return constantTexel_; }
 
     // The sampler parameters last given to GL for this texture.
     struct Sampler {
@@ -121,6 +129,7 @@ private:
         bool readOnly = false;
     };
     void Upload(UINT level);
+    void FindConstantTexel();
     std::shared_ptr<GLContextShare> share_;
     D3DFORMAT format_;
     DWORD usage_;
@@ -128,6 +137,7 @@ private:
     GLFormatInfo info_;
     std::vector<Level> levels_;
     GLuint name_ = 0;
+    int constantTexel_ = -1;
 };
 
 // Vertex and index data: a CPU copy (so locks read back and resets keep
@@ -218,6 +228,11 @@ struct GLProgram {
     uint64_t stateSerial = 0, transformSerial = 0;
 };
 
+// The settings a fixed-function program is compiled for: stage operations
+// and arguments, result registers, constant texels, specular add, fog and
+// the alpha test (positions in GLDevice.cpp).
+using FixedProgramKey = std::array<int, 45>;
+
 class GLDevice final : public IDirect3DDevice8 {
 public:
     GLDevice(GLDirect3D8& parent, D3DDEVTYPE type, DWORD behaviorFlags);
@@ -302,7 +317,7 @@ private:
     HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* vertices, bool vertexBufferBound,
                  UINT stride, const void* indices, GLenum indexType, bool indexBufferBound, UINT first = 0);
     GLProgram* FixedProgram();
-    std::array<int, 41> FixedKey() const;
+    FixedProgramKey FixedKey() const;
     void SetTransformUniforms(GLProgram& p);
     void BindTextures();
     void Changed() { ++stateSerial_; }
@@ -355,8 +370,9 @@ private:
     std::unique_ptr<GLProgram> fixedProgram_;
     // Fixed-function programs with the stage, fog and alpha-test settings
     // compiled in, by those settings; null where one failed to build.
-    std::map<std::array<int, 41>, std::unique_ptr<GLProgram>> fixedVariants_;
+    std::map<FixedProgramKey, std::unique_ptr<GLProgram>> fixedVariants_;
     uint64_t stateSerial_ = 1, transformSerial_ = 1;
+    uint64_t textureUploadsSeen_ = 0;     // share_->textureUploads the state serial has seen
     uint64_t variantSerial_ = 0;          // stateSerial_ the current variant was chosen for
     GLProgram* variant_ = nullptr;
     GLuint currentProgram_ = 0;

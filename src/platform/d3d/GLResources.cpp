@@ -67,6 +67,7 @@ GLTexture::GLTexture(std::shared_ptr<GLContextShare> share, UINT width, UINT hei
         share_->boundTextures[0] = 0;
         name_ = 0;
     }
+    FindConstantTexel();
 }
 
 GLTexture::~GLTexture() {
@@ -125,6 +126,42 @@ void GLTexture::Upload(UINT level) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, 0, static_cast<GLsizei>(l.width),
                     static_cast<GLsizei>(l.height), info_.format, info_.type, l.bytes.data());
+    FindConstantTexel();
+    ++share_->textureUploads;
+}
+
+void GLTexture::FindConstantTexel() {
+    constantTexel_ = -1;
+    // Only the 32-bit formats: their channels read exactly 0 or 1 from the
+    // bytes 0 and 255 (X8R8G8B8 stores no alpha and reads 1).
+    if (format_ != D3DFMT_A8R8G8B8 && format_ != D3DFMT_X8R8G8B8) return;
+    const bool alpha = format_ == D3DFMT_A8R8G8B8;
+    uint32_t first = 0;
+    bool seen = false;
+    for (const Level& l : levels_) {
+        const uint8_t* p = l.bytes.data();
+        for (size_t i = 0; i + 4 <= l.bytes.size(); i += 4) {
+            uint32_t texel;
+            std::memcpy(&texel, p + i, 4);
+            if (!alpha) texel |= 0xFF000000u;
+            if (!seen) {
+                first = texel;
+                seen = true;
+            } else if (texel != first) {
+                return;
+            }
+        }
+    }
+    if (!seen) return;
+    int bits = 0;
+    // Memory order B, G, R, A.
+    const uint8_t channel[4] = {static_cast<uint8_t>(first >> 16), static_cast<uint8_t>(first >> 8),
+                                static_cast<uint8_t>(first), static_cast<uint8_t>(first >> 24)};
+    for (int c = 0; c < 4; ++c) {
+        if (channel[c] == 255) bits |= 1 << c;
+        else if (channel[c] != 0) return;
+    }
+    constantTexel_ = bits;
 }
 
 // ---------------------------------------------------------------- buffers
