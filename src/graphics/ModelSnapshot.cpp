@@ -27,6 +27,14 @@ ModelSnapshot::ModelSnapshot(Engine& engine, int width, int height) : engine_(en
     // The adapter probes GL with a window of its own first.
     gfxCore& gfx = Graphics(engine);
     gfx.d3d = CreateGLDirect3D8();
+    // The buffers the game's host window asks for, so that the device can
+    // draw straight into the window as it does in the game.
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     window_ = SDL_CreateWindow("rondovar-snapshot", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
                                SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window_) {

@@ -236,9 +236,78 @@ HRESULT GLDevice::Init(SDL_Window* focusWindow, D3DPRESENT_PARAMETERS* params) {
     return D3D_OK;
 }
 
+// The window's own buffers can be the back buffer when they are what the
+// framebuffer object would be: the same size, no multisampling, 8-bit colour
+// (with alpha for A8R8G8B8; X8R8G8B8 keeps none), the depth format's depth
+// bits and its stencil. Presenting is then a swap, without copying the
+// picture into the window, which on a software rasterizer costs as much as
+// filling the screen once. For D3DSWAPEFFECT_COPY the picture must outlive
+// the swap (a split screen redraws one half a frame), so the window must be
+// seen to keep its back buffer.
+bool GLDevice::WindowCanBeBackBuffer() {
+    if (samples_ > 0) return false;
+    const D3DFORMAT format = pp_.BackBufferFormat;
+    if (format != D3DFMT_X8R8G8B8 && format != D3DFMT_A8R8G8B8) return false;
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(share_->window, &dw, &dh);
+    if (dw != static_cast<int>(pp_.BackBufferWidth) || dh != static_cast<int>(pp_.BackBufferHeight)) return false;
+    gl_->BindFramebuffer(GL_FRAMEBUFFER, 0);
+    GLint r = 0, g = 0, b = 0, a = 0, depth = 0, stencil = 0;
+    glGetIntegerv(GL_RED_BITS, &r);
+    glGetIntegerv(GL_GREEN_BITS, &g);
+    glGetIntegerv(GL_BLUE_BITS, &b);
+    glGetIntegerv(GL_ALPHA_BITS, &a);
+    glGetIntegerv(GL_DEPTH_BITS, &depth);
+    glGetIntegerv(GL_STENCIL_BITS, &stencil);
+    if (r != 8 || g != 8 || b != 8) return false;
+    if (format == D3DFMT_A8R8G8B8 ? a != 8 : (a != 0 && a != 8)) return false;
+    if (pp_.EnableAutoDepthStencil) {
+        const D3DFORMAT z = pp_.AutoDepthStencilFormat;
+        const GLint wantDepth = z == D3DFMT_D16 ? 16 : (z == D3DFMT_D32 ? 32 : 24);
+        if (depth != wantDepth || (z == D3DFMT_D24S8 && stencil != 8)) return false;
+    }
+    if (pp_.SwapEffect == D3DSWAPEFFECT_COPY) {
+        if (!swapKeepsChecked_) {
+            swapKeepsChecked_ = true;
+            swapKeeps_ = SwapKeepsBackBuffer();
+        }
+        if (!swapKeeps_) return false;
+    }
+    return glGetError() == GL_NO_ERROR;
+}
+
+// Clears the window's back buffer to two colours in turn, each followed by
+// a swap: a window that shows its buffers in turn, or discards them, does
+// not give back both (a buffer it did not clear holds neither colour).
+bool GLDevice::SwapKeepsBackBuffer() {
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    bool kept = true;
+    for (const uint8_t value : {uint8_t{3}, uint8_t{9}}) {
+        glClearColor(value / 255.0f, 2 * value / 255.0f, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        SDL_GL_SwapWindow(share_->window);
+        uint8_t px[4] = {};
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px);
+        if (px[0] != value || px[1] != 2 * value || px[2] != 0) kept = false;
+    }
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    return kept && glGetError() == GL_NO_ERROR;
+}
+
 HRESULT GLDevice::CreateTargets() {
     const GLFuncs& gl = *gl_;
     samples_ = pp_.MultiSampleType >= 2 ? static_cast<UINT>(pp_.MultiSampleType) : 0u;
+    DestroyTargets();
+    windowBackBuffer_ = WindowCanBeBackBuffer();
+    if (windowBackBuffer_) {
+        hasDepth_ = pp_.EnableAutoDepthStencil != 0;
+        hasStencil_ = hasDepth_ && pp_.AutoDepthStencilFormat == D3DFMT_D24S8;
+        gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+        return D3D_OK;
+    }
     const GLsizei w = static_cast<GLsizei>(pp_.BackBufferWidth), h = static_cast<GLsizei>(pp_.BackBufferHeight);
     std::vector<GLenum> colorFormats;
     switch (pp_.BackBufferFormat) {
@@ -292,7 +361,8 @@ HRESULT GLDevice::CreateTargets() {
             }
             const GLenum err = glGetError();
             if (complete && err == GL_NO_ERROR) {
-                if (!depthFormats.empty()) hasStencil_ = depthFormats[d] == GL_DEPTH24_STENCIL8;
+                hasDepth_ = !depthFormats.empty();
+                if (hasDepth_) hasStencil_ = depthFormats[d] == GL_DEPTH24_STENCIL8;
                 return D3D_OK;
             }
             if (err == GL_OUT_OF_MEMORY) {
@@ -314,6 +384,7 @@ void GLDevice::DestroyTargets() {
     for (GLuint rb : rbs)
         if (rb) gl.DeleteRenderbuffers(1, &rb);
     fbo_ = colorRb_ = depthRb_ = resolveFbo_ = resolveRb_ = 0;
+    hasDepth_ = false;
 }
 
 void GLDevice::SetDefaultStates() {
@@ -487,7 +558,7 @@ HRESULT GLDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         mask |= GL_COLOR_BUFFER_BIT;
     }
-    if ((flags & D3DCLEAR_ZBUFFER) && depthRb_) {
+    if ((flags & D3DCLEAR_ZBUFFER) && hasDepth_) {
         glClearDepth(std::clamp(z, 0.0f, 1.0f));
         glDepthMask(GL_TRUE);
         mask |= GL_DEPTH_BUFFER_BIT;
@@ -535,6 +606,20 @@ HRESULT GLDevice::Present(const RECT*, const RECT*, SDL_Window*, const void*) {
     if (!share_->MakeCurrent()) return D3DERR_DRIVERINTERNALERROR;
     const GLFuncs& gl = *gl_;
     const GLint bw = static_cast<GLint>(pp_.BackBufferWidth), bh = static_cast<GLint>(pp_.BackBufferHeight);
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(share_->window, &dw, &dh);
+    if (windowBackBuffer_) {
+        SDL_GL_SwapWindow(share_->window);
+        // The window changed size under the device: from the next frame on
+        // the picture is drawn apart and scaled into it.
+        if (dw != bw || dh != bh) {
+            const HRESULT hr = CreateTargets();
+            if (FAILED(hr)) lost_ = true;
+            SetRenderState(D3DRS_ZENABLE, rs_[D3DRS_ZENABLE]);
+            SetRenderState(D3DRS_STENCILENABLE, rs_[D3DRS_STENCILENABLE]);
+        }
+        return D3D_OK;
+    }
     GLuint source = fbo_;
     if (samples_ > 0) {
         gl.BindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
@@ -542,18 +627,19 @@ HRESULT GLDevice::Present(const RECT*, const RECT*, SDL_Window*, const void*) {
         gl.BlitFramebuffer(0, 0, bw, bh, 0, 0, bw, bh, GL_COLOR_BUFFER_BIT, GL_NEAREST);
         source = resolveFbo_;
     }
-    int dw = 0, dh = 0;
-    SDL_GL_GetDrawableSize(share_->window, &dw, &dh);
     gl.BindFramebuffer(GL_READ_FRAMEBUFFER, source);
     gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
     if (dw > 0 && dh > 0) {
-        // The chosen resolution, scaled to the window with its aspect kept.
+        // The chosen resolution, scaled to the window with its aspect kept;
+        // the bars beside it, if any, black.
         const double scale = std::min(static_cast<double>(dw) / bw, static_cast<double>(dh) / bh);
         const GLint rw = static_cast<GLint>(std::lround(bw * scale)), rh = static_cast<GLint>(std::lround(bh * scale));
         const GLint x = (dw - rw) / 2, y = (dh - rh) / 2;
+        if (rw != dw || rh != dh) {
+            glClearColor(0, 0, 0, 1);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
         gl.BlitFramebuffer(0, 0, bw, bh, x, y, x + rw, y + rh, GL_COLOR_BUFFER_BIT,
                            rw == bw && rh == bh ? GL_NEAREST : GL_LINEAR);
     }
@@ -603,7 +689,7 @@ HRESULT GLDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     const GLFuncs& gl = *gl_;
     switch (state) {
     case D3DRS_ZENABLE:
-        if (value != D3DZB_FALSE && depthRb_) glEnable(GL_DEPTH_TEST);
+        if (value != D3DZB_FALSE && hasDepth_) glEnable(GL_DEPTH_TEST);
         else glDisable(GL_DEPTH_TEST);
         break;
     case D3DRS_ZWRITEENABLE: glDepthMask(value ? GL_TRUE : GL_FALSE); break;
@@ -1481,6 +1567,11 @@ bool UseGenericFixedFunction(IDirect3DDevice8& device, bool on) {
     if (!gl) return false;
     gl->genericFixedFunction = on;
     return true;
+}
+
+bool DrawsIntoWindow(IDirect3DDevice8& device) {
+    auto* gl = dynamic_cast<GLDevice*>(WithoutStateCache(&device));
+    return gl && gl->DrawsIntoWindow();
 }
 
 bool ReadBackBuffer(IDirect3DDevice8& device, std::vector<uint8_t>& rgba, UINT& width, UINT& height) {

@@ -26,6 +26,11 @@ bool ReadBackBuffer(IDirect3DDevice8& device, std::vector<uint8_t>& rgba, UINT& 
 // device is not an OpenGL device.
 bool UseGenericFixedFunction(IDirect3DDevice8& device, bool on);
 
+// True when the device draws straight into its window's buffers (they match
+// the back buffer), false when it draws apart and copies on Present, or is
+// not an OpenGL device.
+bool DrawsIntoWindow(IDirect3DDevice8& device);
+
 // Writes the back buffer to a PNG file (through a temporary file and a
 // rename, so a failed write never leaves a half-written image behind).
 bool CaptureBackBuffer(IDirect3DDevice8& device, const std::string& pngPath);

@@ -299,6 +299,8 @@ public:
     bool ReadBack(std::vector<uint8_t>& rgba, UINT& width, UINT& height);
     // The GL renderer string of the context (for reports and tests).
     std::string Renderer() const;
+    // The window's buffers are the back buffer (no copy on Present).
+    bool DrawsIntoWindow() const { return windowBackBuffer_; }
 
 private:
     struct PixelShader {
@@ -310,6 +312,8 @@ private:
 
     HRESULT CreateTargets();
     void DestroyTargets();
+    bool WindowCanBeBackBuffer();
+    bool SwapKeepsBackBuffer();
     void SetDefaultStates();
     void ApplyFixedState();
     bool PrepareDraw(const GLVertexLayout& layout, const uint8_t* base, bool fromBuffer);
@@ -350,7 +354,9 @@ private:
     GLuint fbo_ = 0, colorRb_ = 0, depthRb_ = 0;
     GLuint resolveFbo_ = 0, resolveRb_ = 0;
     UINT samples_ = 0;
-    bool hasStencil_ = false;
+    bool hasDepth_ = false, hasStencil_ = false;
+    bool windowBackBuffer_ = false;        // fbo_ is 0: drawing goes to the window
+    bool swapKeepsChecked_ = false, swapKeeps_ = false;
 
     std::array<DWORD, D3DRS_COUNT> rs_{};
     std::array<std::array<DWORD, D3DTSS_COUNT>, D3DMAXTEXTURESTAGES> tss_{};

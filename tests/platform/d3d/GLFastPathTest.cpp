@@ -1,7 +1,9 @@
 // The OpenGL device's cheaper ways to the same picture: one-colour textures
 // read as constants, and drawing straight into the window when its buffers
 // match the back buffer. Each must draw exactly what the plain way draws.
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "GLTestSupport.h"
 
@@ -137,6 +139,133 @@ TEST_F(GLFastPathTest, BorderAddressingStillShowsTheBorderColour) {
     Quad(D3DCOLOR_XRGB(255, 255, 255), 2);
     EXPECT_RGB_NEAR(Pixel(kQ, kQ), 255, 255, 255, 0);
     EXPECT_RGB_NEAR(Pixel(3 * kQ, 3 * kQ), 0, 255, 0, 0);
+}
+
+// A second window whose buffers match the back buffer (8-bit colour, 24-bit
+// depth, 8-bit stencil, as the game's host window asks for), beside the
+// fixture's, which has SDL's default 16-bit depth and no stencil and so
+// cannot hold a D24S8 back buffer.
+class GLWindowBackBufferTest : public GLFastPathTest {
+protected:
+    void SetUp() override {
+        GLFastPathTest::SetUp();
+        if (HasFatalFailure()) return;
+        SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+        matching_ = SDL_CreateWindow("gl test", 0, 0, kSize, kSize, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        SDL_GL_ResetAttributes();
+        ASSERT_NE(matching_, nullptr) << SDL_GetError();
+    }
+    void TearDown() override {
+        direct_.reset();
+        if (matching_) SDL_DestroyWindow(matching_);
+        GLFastPathTest::TearDown();
+    }
+    // The device on the matching window becomes dev_ (the helpers draw on it).
+    void UseMatchingWindow(D3DSWAPEFFECT swap) {
+        D3DPRESENT_PARAMETERS pp = Params(kSize, kSize);
+        pp.SwapEffect = swap;
+        apart_ = dev_;
+        ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, matching_, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, direct_),
+                  D3D_OK);
+        dev_ = direct_;
+    }
+    // Depth test, culling, blending, a stencil mask and a texture.
+    void Scene() {
+        Setup2D();
+        dev_->SetTexture(0, Filled(2, 2, D3DFMT_A8R8G8B8, 0xFF80C0FFu));
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, D3DCOLOR_XRGB(10, 20, 30), 1.0f, 0);
+        dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+        dev_->SetRenderState(D3DRS_STENCILENABLE, 1);
+        dev_->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+        dev_->SetRenderState(D3DRS_STENCILREF, 1);
+        dev_->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_REPLACE);
+        DrawUP({{-0.9f, -0.9f, 0.3f, 0, 0, -1, D3DCOLOR_XRGB(255, 0, 0), 0, 0},
+                {-0.9f, 0.6f, 0.3f, 0, 0, -1, D3DCOLOR_XRGB(255, 0, 0), 0, 1},
+                {0.4f, -0.9f, 0.3f, 0, 0, -1, D3DCOLOR_XRGB(255, 0, 0), 1, 0}});
+        dev_->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_NOTEQUAL);
+        dev_->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+        dev_->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+        dev_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        dev_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        dev_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        dev_->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+        DrawUP({{-0.5f, -0.2f, 0.5f, 0, 0, -1, D3DCOLOR_ARGB(100, 0, 255, 0), 0, 0},
+                {0.2f, 0.9f, 0.5f, 0, 0, -1, D3DCOLOR_ARGB(100, 0, 255, 0), 1, 1},
+                {0.9f, -0.6f, 0.1f, 0, 0, -1, D3DCOLOR_ARGB(100, 0, 255, 0), 1, 0}});
+        dev_->SetRenderState(D3DRS_STENCILENABLE, 0);
+        dev_->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    }
+    SDL_Window* matching_ = nullptr;
+    std::shared_ptr<IDirect3DDevice8> apart_, direct_;
+};
+
+TEST_F(GLWindowBackBufferTest, DrawsTheSamePictureAsABackBufferApart) {
+    UseMatchingWindow(D3DSWAPEFFECT_DISCARD);
+    EXPECT_FALSE(DrawsIntoWindow(*apart_));
+    if (std::string(SDL_GetCurrentVideoDriver()) == "offscreen") EXPECT_TRUE(DrawsIntoWindow(*direct_));
+    Scene();
+    const auto direct = Picture();
+    dev_ = apart_;
+    Scene();
+    const auto apart = Picture();
+    // The window's rows run the other way up, so a rasterizer may break a
+    // tie on an edge or round an interpolated colour differently there: a
+    // few pixels may differ, by a step of rounding or along an edge.
+    size_t off = 0, far = 0;
+    for (size_t i = 0; i < direct.size(); ++i) {
+        const int d = std::abs(int(direct[i]) - int(apart[i]));
+        off += d > 0;
+        far += d > 1;
+    }
+    EXPECT_LE(off, direct.size() / 20);
+    EXPECT_LE(far, direct.size() / 100);
+    // The first triangle's red times the texture, and the second's green
+    // times the texture blended over the background.
+    dev_ = direct_;
+    EXPECT_RGB_NEAR(Pixel(3, kSize - 4), 128, 0, 0, 1);
+    EXPECT_RGB_NEAR(Pixel(19, 15), ToByte(10 * 155 / 255.0 / 255.0), ToByte((20 * 155 + 192 * 100) / 255.0 / 255.0),
+                    ToByte(30 * 155 / 255.0 / 255.0), 1);
+}
+
+TEST_F(GLWindowBackBufferTest, CopySwapKeepsThePictureAcrossPresent) {
+    UseMatchingWindow(D3DSWAPEFFECT_COPY);
+    Scene();
+    const auto before = Picture();
+    ASSERT_EQ(dev_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_TRUE(Picture() == before);
+    // And the next frame draws where the first did.
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(0, 0, 255), 1.0f, 0);
+    EXPECT_RGB_NEAR(Pixel(kQ, kQ), 0, 0, 255, 0);
+    ASSERT_EQ(dev_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_RGB_NEAR(Pixel(kQ, kQ), 0, 0, 255, 0);
+}
+
+TEST_F(GLWindowBackBufferTest, MultisamplingAndOtherSizesDrawApart) {
+    UseMatchingWindow(D3DSWAPEFFECT_DISCARD);
+    D3DPRESENT_PARAMETERS pp = Params(kSize / 2, kSize);
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    ASSERT_EQ(dev_->Reset(&pp), D3D_OK);
+    EXPECT_FALSE(DrawsIntoWindow(*dev_));
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 255, 0), 1.0f, 0);
+    EXPECT_RGB_NEAR(Pixel(1, 1), 0, 255, 0, 0);
+    EXPECT_EQ(dev_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    if (d3d_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1, D3DMULTISAMPLE_2_SAMPLES) == D3D_OK) {
+        pp = Params(kSize, kSize);
+        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        pp.MultiSampleType = D3DMULTISAMPLE_2_SAMPLES;
+        ASSERT_EQ(dev_->Reset(&pp), D3D_OK);
+        EXPECT_FALSE(DrawsIntoWindow(*dev_));
+    }
+    // Back to the window's size, the window holds the picture again.
+    pp = Params(kSize, kSize);
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    ASSERT_EQ(dev_->Reset(&pp), D3D_OK);
+    if (std::string(SDL_GetCurrentVideoDriver()) == "offscreen") EXPECT_TRUE(DrawsIntoWindow(*dev_));
 }
 
 } // namespace
