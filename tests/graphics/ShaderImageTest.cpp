@@ -3,6 +3,7 @@
 // at (4, 0, 0); world (y, z) shows at pixel (160 - 60 y, 120 - 60 z), and u
 // runs from 0 at y = 1 to 1 at y = -1.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -47,7 +48,8 @@ std::string SquareModel(const std::string& shader) {
 class ShaderImage : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        folder_ = new fs::path(fs::temp_directory_path() / "rdv_shader_image");
+        // One folder per process: CTest runs this suite's tests side by side.
+        folder_ = new fs::path(fs::temp_directory_path() / ("rdv_shader_image_" + std::to_string(getpid())));
         fs::remove_all(*folder_);
         for (const char* d : {"models", "textures", "shaders"}) fs::create_directories(*folder_ / d);
         WriteStripes(*folder_ / "textures" / "stripes.tga");
