@@ -1,6 +1,7 @@
 // Loading a model by name and drawing it.
 #include "graphics/Model.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -46,6 +47,17 @@ void BindTexture(Engine& engine, IDirect3DDevice8& dev, int32_t index) {
     if (index == cached) return;
     dev.SetTexture(0, index > 0 ? mb::Texture(engine, index) : nullptr);
     cached = index;
+}
+
+// Vertices of one primitive of a list type; 0 for strips and fans, whose
+// draws cannot be joined.
+int32_t VerticesPerListPrimitive(int32_t type) {
+    switch (type) {
+    case D3DPT_POINTLIST: return 1;
+    case D3DPT_LINELIST: return 2;
+    case D3DPT_TRIANGLELIST: return 3;
+    default: return 0;
+    }
 }
 
 void UseEngineFormat(Engine& engine, IDirect3DDevice8& dev) {
@@ -269,17 +281,39 @@ void gfxModel::DrawTcm(Engine& engine, int32_t state) {
     }
     dev.SetStreamSource(0, vertexBuffer_, sizeof(MeshVertex));
 
+    // Sequences that follow one another in the vertex buffer with the same
+    // list type, texture and blending are one draw: the device draws the
+    // primitives of a draw in order, so the picture is the same, and a tile
+    // model's faces cost one call instead of one each.
+    const MeshSequence* run = nullptr;
+    int32_t runCount = 0;
+    auto flush = [&] {
+        if (!run) return;
+        if (renderMode != kModeSimple) BindTexture(engine, dev, run->texture);
+        SetAlpha(dev, run->alpha);
+        SetInvAlpha(dev, run->reverse);
+        dev.DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(run->primitiveType), static_cast<UINT>(run->start),
+                          static_cast<UINT>(runCount));
+        run = nullptr;
+    };
     auto draw = [&](const MeshSequence& s) {
-        if (renderMode != kModeSimple) BindTexture(engine, dev, s.texture);
-        SetAlpha(dev, s.alpha);
-        SetInvAlpha(dev, s.reverse);
-        dev.DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(s.primitiveType), static_cast<UINT>(s.start),
-                          static_cast<UINT>(s.count));
+        const int32_t perPrimitive = VerticesPerListPrimitive(s.primitiveType);
+        if (run && perPrimitive > 0 && s.primitiveType == run->primitiveType && s.alpha == run->alpha &&
+            s.reverse == run->reverse && (renderMode == kModeSimple || s.texture == run->texture) &&
+            static_cast<int64_t>(s.start) == static_cast<int64_t>(run->start) + int64_t{runCount} * perPrimitive &&
+            s.count >= 0 && runCount <= INT32_MAX - s.count) {
+            runCount += s.count;
+            return;
+        }
+        flush();
+        run = &s;
+        runCount = s.count;
     };
 
     const auto& seqs = data_.sequences;
     if (renderMode != kModeGrouped) {
         for (const auto& s : seqs) draw(s);
+        flush();
         return;
     }
     if (data_.indexCacheValid) {
@@ -289,10 +323,12 @@ void gfxModel::DrawTcm(Engine& engine, int32_t state) {
         if (first < 0) return;
         for (int32_t i = first; i <= last; ++i)
             if (data_.indexCacheContiguous || seqs[i].group == state) draw(seqs[i]);
+        flush();
         return;
     }
     for (const auto& s : seqs)
         if (s.group == state) draw(s);
+    flush();
 }
 
 void gfxModel::DrawBrush(Engine& engine) {

@@ -196,6 +196,36 @@ TEST(ModelDraw, ModeOneSetsOptionsAndBlendsPerRun) {
     EXPECT_EQ(draws[1].blendOp, D3DBLENDOP_REVSUBTRACT);
 }
 
+TEST(ModelDraw, NeighbouringListRunsOfOneStateAreOneDraw) {
+    // Runs (start, primitives, kind): two joining triangle lists, one after
+    // a gap, two blended ones joining, two strips that never join.
+    const char* runs[][3] = {{"0", "1", "T"},   {"3", "1", "T"},   {"9", "1", "T"}, {"12", "1", "TA"},
+                             {"15", "1", "TA"}, {"18", "1", "S"}, {"21", "1", "S"}};
+    std::string text = "4\r\n-\r\n1\r\n7\r\n24\r\n";
+    for (const auto& r : runs) text += std::string(r[0]) + "\r\n" + r[1] + "\r\n" + r[2] + "\r\n";
+    for (int v = 0; v < 24; ++v) text += "0\r\n" + std::to_string(v % 3) + "\r\n0\r\n255 0 0 RGB\r\n0\r\n0\r\n-\r\n";
+    Folder f;
+    f.Write("models/joined.tcm", text);
+    auto t = MakeRecordingEngine(f.root);
+    gfxModel& m = Get(*t, "joined");
+    ASSERT_EQ(m.data().sequences.size(), 7u);
+    Fresh(*t);
+    Draw(*t, m);
+    const auto draws = Draws(*t->device());
+    ASSERT_EQ(draws.size(), 5u);
+    const DWORD want[5][4] = {{D3DPT_TRIANGLELIST, 0, 2, 0},
+                              {D3DPT_TRIANGLELIST, 9, 1, 0},
+                              {D3DPT_TRIANGLELIST, 12, 2, 1},
+                              {D3DPT_TRIANGLESTRIP, 18, 1, 0},
+                              {D3DPT_TRIANGLESTRIP, 21, 1, 0}};
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(draws[i].type, want[i][0]) << i;
+        EXPECT_EQ(draws[i].start, want[i][1]) << i;
+        EXPECT_EQ(draws[i].count, want[i][2]) << i;
+        EXPECT_EQ(draws[i].alpha, want[i][3]) << i;
+    }
+}
+
 TEST(ModelDraw, WithoutBlendOpTheReverseRunIsBlackAndPlain) {
     auto script = RecordingScript::Default();
     script.caps.PrimitiveMiscCaps &= ~D3DPMISCCAPS_BLENDOP;
