@@ -681,9 +681,26 @@ bool GLDevice::ReadBack(std::vector<uint8_t>& rgba, UINT& width, UINT& height) {
 
 // ---------------------------------------------------------------- state
 
+// Render states that become GL state only; the programs and their uniforms
+// read none of them, so changing one (blending on and off between a model's
+// runs, depth writes for the sky) leaves the programs' uniforms as they are.
+static bool OnlyGLState(D3DRENDERSTATETYPE state) {
+    switch (state) {
+    case D3DRS_ZENABLE: case D3DRS_ZWRITEENABLE: case D3DRS_ZFUNC: case D3DRS_ALPHABLENDENABLE:
+    case D3DRS_SRCBLEND: case D3DRS_DESTBLEND: case D3DRS_BLENDOP: case D3DRS_CULLMODE: case D3DRS_FILLMODE:
+    case D3DRS_SHADEMODE: case D3DRS_STENCILENABLE: case D3DRS_STENCILFUNC: case D3DRS_STENCILREF:
+    case D3DRS_STENCILMASK: case D3DRS_STENCILFAIL: case D3DRS_STENCILZFAIL: case D3DRS_STENCILPASS:
+    case D3DRS_STENCILWRITEMASK: case D3DRS_COLORWRITEENABLE: case D3DRS_MULTISAMPLEANTIALIAS: case D3DRS_ZBIAS:
+    case D3DRS_DITHERENABLE: case D3DRS_POINTSIZE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 HRESULT GLDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     if (state >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
-    if (rs_[state] != value) Changed();
+    if (rs_[state] != value && !OnlyGLState(state)) Changed();
     rs_[state] = value;
     if (!share_->MakeCurrent()) return D3D_OK;
     const GLFuncs& gl = *gl_;
@@ -883,15 +900,19 @@ HRESULT GLDevice::GetLightEnable(DWORD index, BOOL* enable) {
 
 HRESULT GLDevice::SetTexture(DWORD stage, const std::shared_ptr<IDirect3DTexture8>& texture) {
     if (stage >= D3DMAXTEXTURESTAGES) return D3DERR_INVALIDCALL;
-    // Which stages have a texture decides what the stages read.
-    Changed();
+    // Which stages have a texture, and which of those are one colour,
+    // decides what the stages read; another texture of the same kind does
+    // not change the programs.
+    auto kind = [](const GLTexture* t) { return t ? 2 + t->ConstantTexel() : 0; };
+    const int before = kind(textures_[stage].get());
     if (!texture) {
         textures_[stage].reset();
-        return D3D_OK;
+    } else {
+        auto gl = std::dynamic_pointer_cast<GLTexture>(texture);
+        if (!gl || gl->Share() != share_) return D3DERR_INVALIDCALL;   // a texture of another device
+        textures_[stage] = std::move(gl);
     }
-    auto gl = std::dynamic_pointer_cast<GLTexture>(texture);
-    if (!gl || gl->Share() != share_) return D3DERR_INVALIDCALL;   // a texture of another device
-    textures_[stage] = std::move(gl);
+    if (kind(textures_[stage].get()) != before) Changed();
     return D3D_OK;
 }
 
