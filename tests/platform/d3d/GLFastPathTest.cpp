@@ -126,6 +126,37 @@ TEST_F(GLFastPathTest, ATextureRefilledWhileBoundDrawsItsNewTexels) {
     EXPECT_RGB_NEAR(Pixel(3 * kQ, 3 * kQ), 0, 0, 255, 0);
 }
 
+TEST_F(GLFastPathTest, TexturesSwappedBetweenDrawsShowThemselves) {
+    Setup2D();
+    dev_->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_POINT);
+    dev_->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_POINT);
+    auto checker = Filled(2, 2, D3DFMT_A8R8G8B8, 0xFFFF0000u);
+    SetTexel(*checker, 2, 2, 1, 1, 0xFF00FF00u);
+    auto other = Filled(2, 2, D3DFMT_A8R8G8B8, 0xFF0000FFu);
+    SetTexel(*other, 2, 2, 1, 1, 0xFFFFFFFFu);
+    const D3DCOLOR white = D3DCOLOR_XRGB(255, 255, 255);
+    auto yellow = Filled(2, 2, D3DFMT_A8R8G8B8, 0xFFFFFF00u);
+    // One colour, another colour, sampled, sampled, one colour again;
+    // blending toggled in between changes nothing the programs read.
+    const struct {
+        std::shared_ptr<IDirect3DTexture8> texture;
+        Rgba topLeft;
+    } steps[] = {{yellow, {255, 255, 0, 255}},
+                 {Filled(2, 2, D3DFMT_A8R8G8B8, 0xFF00FFFFu), {0, 255, 255, 255}},
+                 {checker, {255, 0, 0, 255}},
+                 {other, {0, 0, 255, 255}},
+                 {yellow, {255, 255, 0, 255}}};
+    int i = 0;
+    for (const auto& step : steps) {
+        dev_->SetRenderState(D3DRS_ALPHABLENDENABLE, (i++ & 1) ? 1 : 0);
+        dev_->SetTexture(0, step.texture);
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        Quad(white);
+        SCOPED_TRACE(i);
+        EXPECT_RGB_NEAR(Pixel(kQ, kQ), step.topLeft.r, step.topLeft.g, step.topLeft.b, 0);
+    }
+}
+
 TEST_F(GLFastPathTest, BorderAddressingStillShowsTheBorderColour) {
     Setup2D();
     dev_->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_POINT);
