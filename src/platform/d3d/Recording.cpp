@@ -307,12 +307,17 @@ RecordingDevice::~RecordingDevice() = default;
 
 // Calls are recorded into entries kept from earlier frames, so a device
 // that is cleared every frame stops allocating once it has seen a frame.
+// Draws are kept apart from the other calls: only they copy vertices, so
+// their entries are reused by draws only and no other call holds that room.
+static bool IsDraw(const std::string& op) { return op.compare(0, 4, "Draw") == 0; }
+
 RecordedCall& RecordingDevice::NewCall(const char* op) {
-    if (spare_.empty()) {
+    std::vector<RecordedCall>& spare = std::strncmp(op, "Draw", 4) == 0 ? spareDraws_ : spare_;
+    if (spare.empty()) {
         calls.emplace_back();
     } else {
-        calls.push_back(std::move(spare_.back()));
-        spare_.pop_back();
+        calls.push_back(std::move(spare.back()));
+        spare.pop_back();
     }
     RecordedCall& c = calls.back();
     c.op.assign(op);
@@ -321,6 +326,17 @@ RecordedCall& RecordingDevice::NewCall(const char* op) {
     c.data.clear();
     c.texture.reset();
     return c;
+}
+
+// A draw's copy of its vertices. The entry may come from a larger draw of
+// an earlier frame whose calls ran in another order; keeping that room
+// would let the entries grow to the largest draws they ever held, so it is
+// given back when it is well over what this draw needs. A frame that
+// repeats the last one finds each entry the right size and allocates
+// nothing.
+void RecordingDevice::KeepVertices(RecordedCall& c, const uint8_t* bytes, size_t size) {
+    c.data.assign(bytes, bytes + size);
+    if (c.data.capacity() > size + size / 4 + 64) c.data.shrink_to_fit();
 }
 
 RecordedCall& RecordingDevice::Record(const char* op, std::initializer_list<DWORD> args,
@@ -344,7 +360,7 @@ void RecordingDevice::ClearCalls() {
     // frame's n-th entry, already the right size when frames repeat.
     for (auto c = calls.rbegin(); c != calls.rend(); ++c) {
         c->texture.reset();
-        spare_.push_back(std::move(*c));
+        (IsDraw(c->op) ? spareDraws_ : spare_).push_back(std::move(*c));
     }
     calls.clear();
 }
@@ -650,7 +666,7 @@ HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE t, UINT startVertex, UIN
     size_t begin = static_cast<size_t>(startVertex) * stride0_;
     size_t size = static_cast<size_t>(VertexCount(t, primitiveCount)) * stride0_;
     if (begin + size > vb->mem.bytes.size()) return D3DERR_INVALIDCALL;
-    c.data.assign(vb->mem.bytes.begin() + begin, vb->mem.bytes.begin() + begin + size);
+    KeepVertices(c, vb->mem.bytes.data() + begin, size);
     return D3D_OK;
 }
 
@@ -663,7 +679,7 @@ HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE t, UINT minIndex,
     size_t begin = static_cast<size_t>(baseVertex_ + minIndex) * stride0_;
     size_t size = static_cast<size_t>(numVertices) * stride0_;
     if (begin + size > vb->mem.bytes.size()) return D3DERR_INVALIDCALL;
-    c.data.assign(vb->mem.bytes.begin() + begin, vb->mem.bytes.begin() + begin + size);
+    KeepVertices(c, vb->mem.bytes.data() + begin, size);
     return D3D_OK;
 }
 
@@ -673,7 +689,7 @@ HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE t, UINT primitiveCount
     RecordDraw(c);
     if (!vertexData || stride == 0) return D3DERR_INVALIDCALL;
     const auto* p = static_cast<const uint8_t*>(vertexData);
-    c.data.assign(p, p + static_cast<size_t>(VertexCount(t, primitiveCount)) * stride);
+    KeepVertices(c, p, static_cast<size_t>(VertexCount(t, primitiveCount)) * stride);
     // Direct3D forgets stream 0 after a user-pointer draw.
     stream0_.reset();
     return D3D_OK;
@@ -686,7 +702,7 @@ HRESULT RecordingDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE t, UINT minInde
     RecordDraw(c);
     if (!vertexData || !indexData || stride == 0) return D3DERR_INVALIDCALL;
     const auto* p = static_cast<const uint8_t*>(vertexData);
-    c.data.assign(p + static_cast<size_t>(minIndex) * stride, p + static_cast<size_t>(minIndex + numVertices) * stride);
+    KeepVertices(c, p + static_cast<size_t>(minIndex) * stride, static_cast<size_t>(numVertices) * stride);
     stream0_.reset();
     indices_.reset();
     return D3D_OK;

@@ -191,6 +191,7 @@ public:
 
 private:
     RecordedCall& NewCall(const char* op);
+    void KeepVertices(RecordedCall& c, const uint8_t* bytes, size_t size);
     RecordedCall& Record(const char* op, std::initializer_list<DWORD> args = {}, std::initializer_list<float> floats = {});
     RecordedCall& Record(const char* op, std::initializer_list<DWORD> args, const float* floats, size_t count);
     void RecordDraw(RecordedCall& call);
@@ -207,6 +208,7 @@ private:
     UINT baseVertex_ = 0;
     std::vector<std::weak_ptr<IDirect3DTexture8>> madeTextures_;
     std::vector<RecordedCall> spare_;   // entries of cleared calls, reused
+    std::vector<RecordedCall> spareDraws_;   // the same for draws, which hold vertices
     DWORD nextVertexShader_ = 1, nextPixelShader_ = 1;
 };
 
