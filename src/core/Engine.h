@@ -51,6 +51,9 @@ struct Platform {
 class Engine {
 public:
     Engine() = default;
+    // The game goes first: its level hands the shared light map back to
+    // `lightMap` when it is destroyed, so that member must still be alive.
+    ~Engine() { game.reset(); }
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 

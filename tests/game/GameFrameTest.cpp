@@ -144,5 +144,26 @@ TEST_F(GameFrameTest, FailedLevelLoadKeepsTheCurrentLevel) {
     EXPECT_EQ(game->Level(), before);
 }
 
+// The current level and the engine share its light map; tearing the engine
+// down must release it once, not once per holder plus once more.
+TEST_F(GameFrameTest, EngineTeardownReleasesEachLevelsLightMapOnce) {
+    std::weak_ptr<gfxLightMap> retired, current;
+    {
+        Engine other;
+        other.programFolder = folder;
+        Registry(other).Register("System.Ball", [this](Engine&, engLevel&) {
+            return std::make_unique<ElapsedProbe>(ticks);
+        });
+        Game(other).ReplaceLevel("solo");
+        retired = other.lightMap;
+        Game(other).ReplaceLevel("duo");
+        current = other.lightMap;
+        ASSERT_FALSE(current.expired());
+        ASSERT_NE(current.lock(), retired.lock());
+    }
+    EXPECT_EQ(retired.use_count(), 0);
+    EXPECT_EQ(current.use_count(), 0);
+}
+
 } // namespace
 } // namespace rdv::test

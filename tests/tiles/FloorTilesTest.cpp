@@ -106,15 +106,17 @@ TEST_F(FloorTiles, LaunchFloorLaunchesOnceFromTheRightSide) {
     float px = 1, zero = 0;
     EXPECT_EQ(wall.GetEffect(px, zero, zero), 13);
 
-    const EngineError e = LoadFails({"-LaunchFloor", "launchdir=up"});
-    EXPECT_EQ(e.number, 1005);
-    EXPECT_EQ(e.source, Source("scrLaunchfloor"));
     // The saved form: the jump height first, then the rest with the
     // direction as given.
     LineListWriter out;
     wall.WriteHeader(out);
     EXPECT_EQ(out.lines, (std::vector<std::string>{"-LaunchFloor", "jumpheight=3", "model=discpad", "index=4",
-                                                   "launchdir=z"}));
+                                                   "launchdir=-x"}));
+
+    // Last: loading again replaces the level's objects, `floor` and `wall` with them.
+    const EngineError e = LoadFails({"-LaunchFloor", "launchdir=up"});
+    EXPECT_EQ(e.number, 1005);
+    EXPECT_EQ(e.source, Source("scrLaunchfloor"));
 }
 
 TEST_F(FloorTiles, BreakableWallCounts) {

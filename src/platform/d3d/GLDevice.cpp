@@ -1394,7 +1394,10 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t
                           float d2, float d3) {
             if (offset >= 0) {
                 gl.EnableVertexAttribArray(index);
-                gl.VertexAttribPointer(index, size, type, normalized, s, vertices + offset);
+                // With a buffer bound `vertices` is an offset into it, often
+                // null: add as integers, pointer arithmetic on null is undefined.
+                gl.VertexAttribPointer(index, size, type, normalized, s,
+                                       reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(vertices) + offset));
             } else {
                 gl.DisableVertexAttribArray(index);
                 gl.VertexAttrib4f(index, d0, d1, d2, d3);
