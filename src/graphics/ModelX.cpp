@@ -6,6 +6,7 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -44,14 +45,8 @@ std::string TextureStem(const std::string& file) {
 // number (counts and indexes among them) may exceed the file's size, since
 // a count of N needs at least N bytes to follow. The importer sizes its
 // arrays from these numbers, so a damaged one would otherwise make it
-// allocate gigabytes and grind through them before it fails. Text and
-// compressed files are left to the importer.
-bool PlausibleBinaryX(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (b.size() < 16 || std::memcmp(b.data(), "xof ", 4) != 0 || std::memcmp(b.data() + 8, "bin ", 4) != 0)
-        return true;
-    const size_t floatSize = std::memcmp(b.data() + 12, "0064", 4) == 0 ? 8 : 4;
+// allocate gigabytes and grind through them before it fails.
+bool PlausibleBinaryX(const std::vector<unsigned char>& b, size_t floatSize) {
     const uint64_t size = b.size();
     size_t p = 16;
     auto dword = [&](uint64_t& v) {
@@ -96,10 +91,179 @@ bool PlausibleBinaryX(const std::filesystem::path& path) {
     return true;
 }
 
+// The tokens of a text or binary ".x" file the way the importer splits
+// them, as far as needed to follow a material list.
+class XTokens {
+public:
+    XTokens(const std::vector<unsigned char>& bytes, bool binary, size_t floatSize)
+        : b_(bytes), binary_(binary), floatSize_(floatSize) {}
+
+    // The next token; empty at the end of the file.
+    std::string Next() {
+        if (binary_) return NextBinary();
+        SkipSpace();
+        std::string s;
+        while (p_ < b_.size() && !std::isspace(b_[p_])) {
+            const char c = static_cast<char>(b_[p_]);
+            if (c == ';' || c == ',' || c == '{' || c == '}') {
+                if (s.empty()) {
+                    s += c;
+                    ++p_;
+                }
+                break;
+            }
+            s += c;
+            ++p_;
+        }
+        return s;
+    }
+    // One whole number; false where the importer would fail on it or the
+    // file has ended.
+    bool ReadInt(uint32_t& value) {
+        if (binary_) {
+            // Numbers come one by one or from a list that later reads continue.
+            // As the importer counts: a list of none wraps round to "many".
+            if (listLeft_ == 0 && Left() >= 2) listLeft_ = Word() == 6 && Left() >= 4 ? uint32_t(DWord()) : 1u;
+            --listLeft_;
+            if (Left() < 4) return false;
+            value = static_cast<uint32_t>(DWord());
+            return true;
+        }
+        SkipSpace();
+        const bool negative = p_ < b_.size() && b_[p_] == '-';
+        if (negative) ++p_;
+        if (p_ >= b_.size() || !std::isdigit(b_[p_])) return false;
+        uint32_t n = 0;
+        while (p_ < b_.size() && std::isdigit(b_[p_])) n = n * 10u + static_cast<uint32_t>(b_[p_++] - '0');
+        value = negative ? 0u - n : n;
+        const std::string separator = Next();
+        return separator == ";" || separator == ",";
+    }
+    // The text form may end the index list with a second semicolon.
+    void SkipSemicolon() {
+        if (!binary_ && p_ < b_.size() && b_[p_] == ';') ++p_;
+    }
+
+private:
+    size_t Left() const { return b_.size() - p_; }
+    void Skip(uint64_t n) { p_ += static_cast<size_t>(std::min<uint64_t>(n, Left())); }
+    unsigned Word() {
+        const unsigned v = b_[p_] | unsigned(b_[p_ + 1]) << 8;
+        p_ += 2;
+        return v;
+    }
+    uint64_t DWord() {
+        const uint64_t v = uint64_t(b_[p_]) | uint64_t(b_[p_ + 1]) << 8 | uint64_t(b_[p_ + 2]) << 16 |
+                           uint64_t(b_[p_ + 3]) << 24;
+        p_ += 4;
+        return v;
+    }
+    void SkipSpace() {
+        for (;;) {
+            while (p_ < b_.size() && std::isspace(b_[p_])) ++p_;
+            if (p_ >= b_.size()) return;
+            const bool comment = b_[p_] == '#' || (b_[p_] == '/' && p_ + 1 < b_.size() && b_[p_ + 1] == '/');
+            if (!comment) return;
+            while (p_ < b_.size() && b_[p_] != '\n') ++p_;
+        }
+    }
+    std::string NextBinary() {
+        if (Left() < 2) return {};
+        const unsigned token = Word();
+        switch (token) {
+        case 1:   // name
+        case 2: { // string
+            if (Left() < 4) return {};
+            const uint64_t n = DWord();
+            if (n > Left()) return {};
+            std::string s(b_.begin() + static_cast<std::ptrdiff_t>(p_), b_.begin() + static_cast<std::ptrdiff_t>(p_ + n));
+            Skip(token == 2 ? n + 2 : n);
+            return s;
+        }
+        case 3: Skip(4); return "<integer>";
+        case 5: Skip(16); return "<guid>";
+        case 6:
+        case 7: {
+            if (Left() < 4) return {};
+            const uint64_t n = DWord();
+            Skip(n * (token == 6 ? 4 : floatSize_));
+            return "<list>";
+        }
+        case 0x0a: return "{";
+        case 0x0b: return "}";
+        case 0x13: return ",";
+        case 0x14: return ";";
+        default: return "<" + std::to_string(token) + ">";
+        }
+    }
+
+    const std::vector<unsigned char>& b_;
+    const bool binary_;
+    const size_t floatSize_;
+    size_t p_ = 16;
+    uint32_t listLeft_ = 0;
+};
+
+// Whether the material list whose keyword was just read gives its mesh at
+// least one material, read as the importer reads it. The importer looks up
+// the material of every face in that list, and with none there it reads
+// through a null pointer instead of failing (found by fuzz_x).
+bool ListHasMaterial(XTokens& t) {
+    const std::string head = t.Next();
+    if (head != "{" && t.Next() != "{") return false;
+    uint32_t count = 0, indexes = 0, index = 0;
+    if (!t.ReadInt(count) || !t.ReadInt(indexes)) return false;
+    // A count beyond the file ends in a failed read long before it runs out.
+    for (uint32_t i = 0; i < indexes; ++i)
+        if (!t.ReadInt(index)) return false;
+    t.SkipSemicolon();
+    for (;;) {
+        const std::string token = t.Next();
+        if (token.empty() || token == "}") return false;
+        if (token == "Material") return true;
+        if (token == "{") {
+            // A reference to a material by name: "{ name }".
+            t.Next();
+            return t.Next() == "}";
+        }
+        if (token == ";") continue;
+        // Anything else is a data object the importer steps over whole.
+        std::string inner;
+        do inner = t.Next();
+        while (!inner.empty() && inner != "{");
+        for (int depth = 1; depth > 0;) {
+            inner = t.Next();
+            if (inner.empty()) return false;
+            if (inner == "{") ++depth;
+            else if (inner == "}") --depth;
+        }
+    }
+}
+
+// Every material list in the file names at least one material.
+bool MaterialListsHaveMaterials(const std::vector<unsigned char>& b, bool binary, size_t floatSize) {
+    XTokens t(b, binary, floatSize);
+    for (std::string token = t.Next(); !token.empty(); token = t.Next())
+        if (token == "MeshMaterialList" && !ListHasMaterial(t)) return false;
+    return true;
+}
+
+// Whether the importer may be given the file. Compressed files are left to it.
+bool PlausibleX(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (b.size() < 16 || std::memcmp(b.data(), "xof ", 4) != 0) return true;
+    const bool binary = std::memcmp(b.data() + 8, "bin ", 4) == 0;
+    if (!binary && std::memcmp(b.data() + 8, "txt ", 4) != 0) return true;
+    const size_t floatSize = std::memcmp(b.data() + 12, "0064", 4) == 0 ? 8 : 4;
+    if (binary && !PlausibleBinaryX(b, floatSize)) return false;
+    return MaterialListsHaveMaterials(b, binary, floatSize);
+}
+
 } // namespace
 
 void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& host) {
-    if (!PlausibleBinaryX(path)) RaiseError(ErrFileAccess, "LoadObject", "Error loading Mesh");
+    if (!PlausibleX(path)) RaiseError(ErrFileAccess, "LoadObject", "Error loading Mesh");
     Assimp::Importer importer;
     // The file's own left-handed coordinates, winding and texture origin,
     // as the device expects them; frames are baked into the vertices.

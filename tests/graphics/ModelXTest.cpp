@@ -141,3 +141,53 @@ TEST(XMesh, BinaryCountsBeyondTheFileAreRefused) {
     load(good);
     std::filesystem::remove(path);
 }
+
+// A material list that ends up with no material (none given, or only data
+// objects the importer steps over) is refused: the importer would look up
+// each face's material in the empty list and crash (a fuzzed file did).
+// A list that names its material by reference still loads.
+TEST(XMesh, MaterialListWithoutMaterialsIsRefused) {
+    const auto path = std::filesystem::temp_directory_path() / "rdv_listless_mesh.x";
+    auto read = [](const std::string& name) {
+        std::ifstream in(Models() / name, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    // Every "Material" object renamed, so that the list holds only unknown objects.
+    auto renamed = [](std::string bytes) {
+        for (size_t at = bytes.find("Material"); at != std::string::npos; at = bytes.find("Material", at + 1))
+            if (at < 4 || bytes.compare(at - 4, 4, "Mesh") != 0) bytes[at + 3] = 'x';
+        return bytes;
+    };
+    auto load = [&](const std::string& bytes) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        XHost host;
+        ModelData m;
+        LoadXMesh(m, path, host);
+        return m;
+    };
+    auto refused = [&](const std::string& bytes, const char* what) {
+        try {
+            load(bytes);
+            ADD_FAILURE() << what << " was accepted";
+        } catch (const EngineError& e) {
+            EXPECT_EQ(e.number, ErrFileAccess) << what;
+            EXPECT_EQ(e.description, "Error loading Mesh") << what;
+        }
+    };
+    const std::string text = read("test_mesh.x"), binary = read("test_meshbin.x");
+    ASSERT_NE(text.find("Material Red"), std::string::npos);
+    refused(renamed(text), "a text list of unknown objects");
+    refused(renamed(binary), "a binary list of unknown objects");
+
+    const std::string head = "xof 0302txt 0032\n"
+                             "Mesh Quad {\n 3;\n 0.0;1.0;1.0;,\n 0.0;-1.0;1.0;,\n 0.0;-1.0;-1.0;;\n"
+                             " 1;\n 3;0,1,2;;\n MeshMaterialList {\n  1;\n  1;\n  0;;\n";
+    refused(head + " }\n}\n", "an empty list");
+    refused(head + "  # Material {\n }\n}\n", "a list whose material is commented out");
+    const ModelData m = load(head + "  { Red }\n }\n}\n");
+    EXPECT_EQ(m.vertices.size(), 3u);
+    const ModelData own = load(head + "  Material { 1.0;0.0;0.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; }\n }\n}\n");
+    ASSERT_EQ(own.xMaterials.size(), 1u);
+    EXPECT_FLOAT_EQ(own.xMaterials[0].Diffuse.r, 1.0f);
+    std::filesystem::remove(path);
+}
