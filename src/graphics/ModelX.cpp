@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 #include "core/Error.h"
@@ -84,7 +85,13 @@ bool PlausibleBinaryX(const std::vector<unsigned char>& b, size_t floatSize) {
             if (!dword(n) || n > (b.size() - p) / floatSize) return false;
             p += size_t(n * floatSize);
             break;
+        case 10: case 11: case 12: case 13: case 14: case 15: case 16: case 17: case 18: case 19: case 20:
+        case 31:  // punctuation and "template"
+            break;
         default:
+            // Type words (40 ... 53) appear in templates; anything else is no
+            // token at all, and the importer would read numbers out of it.
+            if (token < 40 || token > 53) return false;
             break;
         }
     }
@@ -240,11 +247,33 @@ bool ListHasMaterial(XTokens& t) {
     }
 }
 
-// Every material list in the file names at least one material.
-bool MaterialListsHaveMaterials(const std::vector<unsigned char>& b, bool binary, size_t floatSize) {
+// A whole number of the text form as the importer reads it: digits with an
+// optional minus, kept in 32 bits, a negative one taken as unsigned.
+std::optional<uint32_t> TextWholeNumber(const std::string& token) {
+    const bool negative = !token.empty() && token[0] == '-';
+    if (token.size() == (negative ? 1u : 0u)) return std::nullopt;
+    uint32_t n = 0;
+    for (size_t i = negative ? 1 : 0; i < token.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(token[i]))) return std::nullopt;
+        n = n * 10u + static_cast<uint32_t>(token[i] - '0');
+    }
+    return negative ? 0u - n : n;
+}
+
+// Every material list in the file names at least one material, and in the
+// text form no whole number exceeds the file's size: the importer sizes its
+// arrays from counts, which it reads from such numbers only, and a count of
+// N needs more than N bytes to follow (so a negative number, read unsigned,
+// is refused too; coordinates are written with a decimal point).
+bool MaterialsAndCountsFit(const std::vector<unsigned char>& b, bool binary, size_t floatSize) {
     XTokens t(b, binary, floatSize);
-    for (std::string token = t.Next(); !token.empty(); token = t.Next())
+    for (std::string token = t.Next(); !token.empty(); token = t.Next()) {
         if (token == "MeshMaterialList" && !ListHasMaterial(t)) return false;
+        if (!binary) {
+            const auto n = TextWholeNumber(token);
+            if (n && *n > b.size()) return false;
+        }
+    }
     return true;
 }
 
@@ -257,7 +286,7 @@ bool PlausibleX(const std::filesystem::path& path) {
     if (!binary && std::memcmp(b.data() + 8, "txt ", 4) != 0) return true;
     const size_t floatSize = std::memcmp(b.data() + 12, "0064", 4) == 0 ? 8 : 4;
     if (binary && !PlausibleBinaryX(b, floatSize)) return false;
-    return MaterialListsHaveMaterials(b, binary, floatSize);
+    return MaterialsAndCountsFit(b, binary, floatSize);
 }
 
 } // namespace

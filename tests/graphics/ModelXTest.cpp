@@ -191,3 +191,40 @@ TEST(XMesh, MaterialListWithoutMaterialsIsRefused) {
     EXPECT_FLOAT_EQ(own.xMaterials[0].Diffuse.r, 1.0f);
     std::filesystem::remove(path);
 }
+
+// Counts the importer would size arrays from are bounded by the file in the
+// text form too, and a binary file with bytes that are no token (text pasted
+// into it, say) is refused: the importer would read a count out of them. A
+// fuzzed file of each kind made it ask for gigabytes.
+TEST(XMesh, CountsTheFileCannotHoldAreRefused) {
+    const auto path = std::filesystem::temp_directory_path() / "rdv_counted_mesh.x";
+    auto load = [&](const std::string& bytes) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        XHost host;
+        ModelData m;
+        LoadXMesh(m, path, host);
+    };
+    auto mesh = [](const std::string& vertices, const std::string& faces) {
+        return "xof 0302txt 0032\nMesh Quad {\n " + vertices +
+               ";\n 0.0;1.0;1.0;,\n 0.0;-1.0;1.0;,\n 0.0;-1.0;-1.0;;\n " + faces + ";\n 3;0,1,2;;\n}\n";
+    };
+    EXPECT_NO_THROW(load(mesh("3", "1")));
+    for (const auto& [vertices, faces] : {std::pair{"999999999", "1"}, {"3", "999999999"}, {"3", "-1"}}) {
+        try {
+            load(mesh(vertices, faces));
+            ADD_FAILURE() << vertices << " vertices, " << faces << " faces accepted";
+        } catch (const EngineError& e) {
+            EXPECT_EQ(e.description, "Error loading Mesh");
+        }
+    }
+
+    std::ifstream in(Models() / "test_meshbin.x", std::ios::binary);
+    std::string binary((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Text where the face count's list should start: ";;\n   " reads as a
+    // token word and a count of half a billion.
+    const size_t faces = binary.find(std::string("\x06\x00\x09\x00", 4));
+    ASSERT_NE(faces, std::string::npos);
+    binary.insert(faces, ";;\n   0.0;");
+    EXPECT_THROW(load(binary), EngineError);
+    std::filesystem::remove(path);
+}
