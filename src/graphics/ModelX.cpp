@@ -12,7 +12,10 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "core/Error.h"
 
@@ -289,6 +292,53 @@ bool PlausibleX(const std::filesystem::path& path) {
     return MaterialsAndCountsFit(b, binary, floatSize);
 }
 
+// The process's private data in bytes, as the kernel counts it against
+// RLIMIT_DATA.
+std::optional<uint64_t> DataInUse() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmData:", 0) != 0) continue;
+        try {
+            return static_cast<uint64_t>(std::stoull(line.substr(7))) * 1024u;
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// The importer sizes its arrays from counts before it reads what they count,
+// and in a binary file it can fall out of step with the tokens and take a
+// count from the bytes of a name. No check before it can follow that, so
+// while it reads, the process may grow by a bounded amount only: a count no
+// file could hold then fails its allocation at once instead of taking
+// gigabytes.
+class DataGrowthLimit {
+public:
+    explicit DataGrowthLimit(uint64_t budget) {
+        const std::optional<uint64_t> used = DataInUse();
+        if (!used || getrlimit(RLIMIT_DATA, &old_) != 0) return;
+        const uint64_t want = *used + budget;
+        if (old_.rlim_cur != RLIM_INFINITY && old_.rlim_cur <= want) return;
+        rlimit tighter = old_;
+        tighter.rlim_cur = static_cast<rlim_t>(want);
+        set_ = setrlimit(RLIMIT_DATA, &tighter) == 0;
+    }
+    ~DataGrowthLimit() {
+        if (set_) setrlimit(RLIMIT_DATA, &old_);
+    }
+    DataGrowthLimit(const DataGrowthLimit&) = delete;
+    DataGrowthLimit& operator=(const DataGrowthLimit&) = delete;
+
+private:
+    rlimit old_{};
+    bool set_ = false;
+};
+
+// Far more than any mesh a level draws needs.
+constexpr uint64_t kImportBudget = uint64_t(512) << 20;
+
 } // namespace
 
 void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& host) {
@@ -296,9 +346,15 @@ void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& h
     Assimp::Importer importer;
     // The file's own left-handed coordinates, winding and texture origin,
     // as the device expects them; frames are baked into the vertices.
-    const aiScene* scene = importer.ReadFile(
-        path.string(), aiProcess_Triangulate | aiProcess_PreTransformVertices | aiProcess_ConvertToLeftHanded |
-                           aiProcess_SortByPType);
+    const aiScene* scene = nullptr;
+    try {
+        DataGrowthLimit limit(kImportBudget);
+        scene = importer.ReadFile(path.string(), aiProcess_Triangulate | aiProcess_PreTransformVertices |
+                                                     aiProcess_ConvertToLeftHanded | aiProcess_SortByPType);
+    } catch (const std::exception&) {
+        // A failed allocation the importer let through.
+        scene = nullptr;
+    }
     if (!scene || !scene->mRootNode || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE))
         RaiseError(ErrFileAccess, "LoadObject", "Error loading Mesh");
 

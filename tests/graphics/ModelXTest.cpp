@@ -7,6 +7,9 @@
 #include <iterator>
 #include <map>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "core/Error.h"
 #include "graphics/ModelX.h"
 
@@ -227,4 +230,57 @@ TEST(XMesh, CountsTheFileCannotHoldAreRefused) {
     binary.insert(faces, ";;\n   0.0;");
     EXPECT_THROW(load(binary), EngineError);
     std::filesystem::remove(path);
+}
+
+namespace {
+
+// A binary mesh whose vertex count is the length of a name: the importer
+// then reads the next name's bytes as floats and, from the middle of them,
+// a list token and a face count of 33 million, which it would make room
+// for (800 MB) before reading a single face.
+std::string OutOfStepMesh() {
+    auto word = [](unsigned v) { return std::string{char(v & 255), char(v >> 8)}; };
+    auto dword = [](uint32_t v) { return std::string{char(v & 255), char(v >> 8 & 255), char(v >> 16 & 255), char(v >> 24)}; };
+    std::string content(11, 'x');
+    content += word(6) + dword(0x7FFFFFFF) + dword(0x02000000) + std::string(3, 'x');
+    return "xof 0302bin 0032" + word(1) + dword(4) + "Mesh" + word(0x0a) + word(1) + dword(1) + "A" + word(1) +
+           dword(static_cast<uint32_t>(content.size())) + content + word(0x0b);
+}
+
+long PeakKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+TEST(XMesh, ACountReadOutOfStepFailsInsteadOfTakingGigabytes) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator ends the process on a failed allocation instead of failing it";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the sanitizer's allocator ends the process on a failed allocation instead of failing it";
+#endif
+#endif
+    const auto path = std::filesystem::temp_directory_path() / ("rdv_out_of_step_" + std::to_string(getpid()) + ".x");
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << OutOfStepMesh();
+    const long before = PeakKilobytes();
+    XHost host;
+    ModelData m;
+    try {
+        LoadXMesh(m, path, host);
+        ADD_FAILURE() << "the mesh loaded";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.number, 1002);
+        EXPECT_EQ(e.description, "Error loading Mesh");
+    }
+    std::filesystem::remove(path);
+    EXPECT_LT(PeakKilobytes() - before, 1L << 19) << "the loader grew by half a gigabyte or more";
+
+    // The limit is lifted again: a real mesh loads after it.
+    XHost again;
+    ModelData quad;
+    ASSERT_NO_THROW(LoadXMesh(quad, Models() / "test_meshbin.x", again));
+    EXPECT_EQ(quad.sequences.size(), 2u);
 }
