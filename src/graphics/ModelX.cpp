@@ -336,6 +336,21 @@ private:
     bool set_ = false;
 };
 
+// Every face of every mesh has indices, and each names a vertex of its mesh.
+bool FacesAreWhole(const aiScene& scene) {
+    for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+        const aiMesh* mesh = scene.mMeshes[m];
+        if (!mesh) return false;
+        for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
+            const aiFace& face = mesh->mFaces[f];
+            if (face.mNumIndices == 0 || !face.mIndices) return false;
+            for (unsigned i = 0; i < face.mNumIndices; ++i)
+                if (face.mIndices[i] >= mesh->mNumVertices) return false;
+        }
+    }
+    return true;
+}
+
 // Far more than any mesh a level draws needs.
 constexpr uint64_t kImportBudget = uint64_t(512) << 20;
 
@@ -349,8 +364,15 @@ void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& h
     const aiScene* scene = nullptr;
     try {
         DataGrowthLimit limit(kImportBudget);
-        scene = importer.ReadFile(path.string(), aiProcess_Triangulate | aiProcess_PreTransformVertices |
-                                                     aiProcess_ConvertToLeftHanded | aiProcess_SortByPType);
+        // Read first, post-process after a look at the faces: the steps
+        // assume every face has indices, and the triangulation stops the
+        // program on an assertion where one has none.
+        scene = importer.ReadFile(path.string(), 0);
+        if (scene && FacesAreWhole(*scene))
+            scene = importer.ApplyPostProcessing(aiProcess_Triangulate | aiProcess_PreTransformVertices |
+                                                 aiProcess_ConvertToLeftHanded | aiProcess_SortByPType);
+        else
+            scene = nullptr;
     } catch (const std::exception&) {
         // A failed allocation the importer let through.
         scene = nullptr;

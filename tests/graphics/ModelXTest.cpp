@@ -212,6 +212,11 @@ TEST(XMesh, CountsTheFileCannotHoldAreRefused) {
                ";\n 0.0;1.0;1.0;,\n 0.0;-1.0;1.0;,\n 0.0;-1.0;-1.0;;\n " + faces + ";\n 3;0,1,2;;\n}\n";
     };
     EXPECT_NO_THROW(load(mesh("3", "1")));
+    // A second face of no indices (the importer's triangulation asserts on
+    // it) and a face counted but not there.
+    const std::string noIndices = "xof 0302txt 0032\nMesh Quad {\n 3;\n 0.0;1.0;1.0;,\n 0.0;-1.0;1.0;,\n "
+                                  "0.0;-1.0;-1.0;;\n 2;\n 3;0,1,2;,\n 0;;\n}\n";
+    EXPECT_THROW(load(noIndices), EngineError);
     for (const auto& [vertices, faces] : {std::pair{"999999999", "1"}, {"3", "999999999"}, {"3", "-1"}}) {
         try {
             load(mesh(vertices, faces));
