@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -280,16 +281,140 @@ bool MaterialsAndCountsFit(const std::vector<unsigned char>& b, bool binary, siz
     return true;
 }
 
-// Whether the importer may be given the file. Compressed files are left to it.
-bool PlausibleX(const std::filesystem::path& path) {
+// A binary file written out in the text form, token for token: the
+// importer's binary reader can fall out of step with the tokens and take a
+// count from the bytes of a name or a list, which no check before it can
+// foresee, while every count the text reader takes is a whole number of the
+// text, which the count check bounds. Numbers are followed by a separator
+// as the text reader wants them, strings by their semicolon; template
+// members only need to be tokens, since the reader skips them. Empty when
+// a token is damaged.
+std::optional<std::string> BinaryXAsText(const std::vector<unsigned char>& b, size_t floatSize) {
+    std::string out(reinterpret_cast<const char*>(b.data()), 16);
+    out.replace(8, 4, "txt ");
+    out += '\n';
+    size_t p = 16;
+    auto left = [&] { return b.size() - p; };
+    auto dword = [&] {
+        const uint32_t v = uint32_t(b[p]) | uint32_t(b[p + 1]) << 8 | uint32_t(b[p + 2]) << 16 | uint32_t(b[p + 3]) << 24;
+        p += 4;
+        return v;
+    };
+    // Always with a point, so that the count check never takes a
+    // coordinate for a whole number.
+    auto number = [&](double v, int digits) {
+        char text[40];
+        std::snprintf(text, sizeof text, "%.*g", digits, v);
+        out += text;
+        if (!std::strpbrk(text, ".eEnN")) out += ".0";
+        out += ';';
+    };
+    static const char* const kTypeWords[] = {"WORD", "DWORD", "FLOAT", "DOUBLE", "CHAR", "UCHAR", "SWORD",
+                                             "SDWORD", "void", "string", "unicode", "cstring", "array"};
+    while (left() >= 2) {
+        const unsigned token = b[p] | unsigned(b[p + 1]) << 8;
+        p += 2;
+        switch (token) {
+        case 1:     // name
+        case 2: {   // string, then the two bytes of its terminator
+            if (left() < 4) return std::nullopt;
+            const uint32_t n = dword();
+            if (n > left() || (token == 2 && left() - n < 2)) return std::nullopt;
+            const std::string text(b.begin() + std::ptrdiff_t(p), b.begin() + std::ptrdiff_t(p + n));
+            p += n;
+            if (token == 1) {
+                out += text + ' ';
+            } else {
+                out += '"' + text + "\";";
+                p += 2;
+            }
+            break;
+        }
+        case 3:     // integer
+            if (left() < 4) return std::nullopt;
+            out += std::to_string(dword()) + ';';
+            break;
+        case 5: {   // GUID
+            if (left() < 16) return std::nullopt;
+            char text[48];
+            const uint32_t d1 = dword();
+            const unsigned d2 = b[p] | unsigned(b[p + 1]) << 8, d3 = b[p + 2] | unsigned(b[p + 3]) << 8;
+            p += 4;
+            std::snprintf(text, sizeof text, "<%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X>", d1, d2, d3, b[p],
+                          b[p + 1], b[p + 2], b[p + 3], b[p + 4], b[p + 5], b[p + 6], b[p + 7]);
+            p += 8;
+            out += text;
+            break;
+        }
+        case 6: {   // integer list
+            if (left() < 4) return std::nullopt;
+            const uint32_t n = dword();
+            if (n > left() / 4) return std::nullopt;
+            for (uint32_t i = 0; i < n; ++i) out += std::to_string(dword()) + ';';
+            break;
+        }
+        case 7: {   // float list
+            if (left() < 4) return std::nullopt;
+            const uint32_t n = dword();
+            if (n > left() / floatSize) return std::nullopt;
+            for (uint32_t i = 0; i < n; ++i) {
+                if (floatSize == 8) {
+                    double v;
+                    std::memcpy(&v, &b[p], 8);
+                    number(v, 17);
+                } else {
+                    float v;
+                    std::memcpy(&v, &b[p], 4);
+                    number(v, 9);
+                }
+                p += floatSize;
+            }
+            break;
+        }
+        case 10: out += "{\n"; break;
+        case 11: out += "}\n"; break;
+        case 12: out += '('; break;
+        case 13: out += ')'; break;
+        case 14: out += '['; break;
+        case 15: out += ']'; break;
+        case 16: out += '<'; break;
+        case 17: out += '>'; break;
+        case 18: out += '.'; break;
+        case 19: out += ','; break;
+        case 20: out += ';'; break;
+        case 31: out += "template "; break;
+        default:
+            if (token < 40 || token > 52) return std::nullopt;
+            out += std::string(kTypeWords[token - 40]) + ' ';
+            break;
+        }
+        out += ' ';
+    }
+    return out;
+}
+
+// The file as the importer should read it: a text file as it is, a binary
+// one in the text form; empty when it is refused. Compressed files are left
+// to the importer as they are (`compressed`).
+std::optional<std::vector<unsigned char>> ImportableX(const std::filesystem::path& path, bool& compressed) {
     std::ifstream in(path, std::ios::binary);
-    const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (b.size() < 16 || std::memcmp(b.data(), "xof ", 4) != 0) return true;
+    std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    compressed = false;
+    if (b.size() < 16 || std::memcmp(b.data(), "xof ", 4) != 0) return b;
     const bool binary = std::memcmp(b.data() + 8, "bin ", 4) == 0;
-    if (!binary && std::memcmp(b.data() + 8, "txt ", 4) != 0) return true;
+    if (!binary && std::memcmp(b.data() + 8, "txt ", 4) != 0) {
+        compressed = true;
+        return b;
+    }
     const size_t floatSize = std::memcmp(b.data() + 12, "0064", 4) == 0 ? 8 : 4;
-    if (binary && !PlausibleBinaryX(b, floatSize)) return false;
-    return MaterialsAndCountsFit(b, binary, floatSize);
+    if (binary) {
+        if (!PlausibleBinaryX(b, floatSize)) return std::nullopt;
+        const std::optional<std::string> text = BinaryXAsText(b, floatSize);
+        if (!text) return std::nullopt;
+        b.assign(text->begin(), text->end());
+    }
+    if (!MaterialsAndCountsFit(b, false, floatSize)) return std::nullopt;
+    return b;
 }
 
 // The process's private data in bytes, as the kernel counts it against
@@ -371,7 +496,9 @@ constexpr uint64_t kImportBudget = uint64_t(512) << 20;
 } // namespace
 
 void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& host) {
-    if (!PlausibleX(path)) RaiseError(ErrFileAccess, "LoadObject", "Error loading Mesh");
+    bool compressed = false;
+    const std::optional<std::vector<unsigned char>> bytes = ImportableX(path, compressed);
+    if (!bytes || bytes->empty()) RaiseError(ErrFileAccess, "LoadObject", "Error loading Mesh");
     Assimp::Importer importer;
     // The file's own left-handed coordinates, winding and texture origin,
     // as the device expects them; frames are baked into the vertices.
@@ -381,7 +508,8 @@ void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& h
         // Read first, post-process after a look at the faces: the steps
         // assume every face has indices, and the triangulation stops the
         // program on an assertion where one has none.
-        scene = importer.ReadFile(path.string(), 0);
+        scene = compressed ? importer.ReadFile(path.string(), 0)
+                           : importer.ReadFileFromMemory(bytes->data(), bytes->size(), 0, "x");
         if (scene && FacesAreWhole(*scene))
             scene = importer.ApplyPostProcessing(aiProcess_Triangulate | aiProcess_PreTransformVertices |
                                                  aiProcess_ConvertToLeftHanded | aiProcess_SortByPType);
