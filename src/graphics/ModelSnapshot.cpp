@@ -9,6 +9,7 @@
 #include "graphics/LightMap.h"
 #include "graphics/Model.h"
 #include "platform/HeadlessHost.h"
+#include "platform/SDLHost.h"
 #include "platform/d3d/Factory.h"
 #include "platform/d3d/GLDevice.h"
 #include "platform/d3d/StateCache.h"
@@ -29,12 +30,7 @@ ModelSnapshot::ModelSnapshot(Engine& engine, int width, int height) : engine_(en
     gfx.d3d = CreateGLDirect3D8();
     // The buffers the game's host window asks for, so that the device can
     // draw straight into the window as it does in the game.
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    RequestGameWindowBuffers();
     window_ = SDL_CreateWindow("rondovar-snapshot", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
                                SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window_) {

@@ -19,6 +19,11 @@ std::shared_ptr<IHost> CreateSDLHost();
 // video drivers (named by SDL_VIDEODRIVER or in use).
 bool HeadlessVideoDriver();
 
+// Asks SDL for the buffers of the game's windows (8-bit RGB, 24-bit depth,
+// 8-bit stencil, double-buffered) for the next SDL_CreateWindow. A window
+// made the same way lets the GL device draw straight into it.
+void RequestGameWindowBuffers();
+
 // What a message box answers when it cannot be shown: its default button.
 MsgResult DefaultAnswer(MsgButtons buttons, int defaultButton);
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "GLTestSupport.h"
+#include "platform/SDLHost.h"
 
 namespace rdv::test {
 namespace {
@@ -181,12 +182,7 @@ protected:
     void SetUp() override {
         GLFastPathTest::SetUp();
         if (HasFatalFailure()) return;
-        SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+        RequestGameWindowBuffers();
         matching_ = SDL_CreateWindow("gl test", 0, 0, kSize, kSize, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         SDL_GL_ResetAttributes();
         ASSERT_NE(matching_, nullptr) << SDL_GetError();
