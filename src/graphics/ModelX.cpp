@@ -45,73 +45,14 @@ std::string TextureStem(const std::string& file) {
     return s;
 }
 
-// A binary ".x" file's tokens walked before the importer sees them: every
-// number list and text must fit in what is left of the file, and no whole
-// number (counts and indexes among them) may exceed the file's size, since
-// a count of N needs at least N bytes to follow. The importer sizes its
-// arrays from these numbers, so a damaged one would otherwise make it
-// allocate gigabytes and grind through them before it fails.
-bool PlausibleBinaryX(const std::vector<unsigned char>& b, size_t floatSize) {
-    const uint64_t size = b.size();
-    size_t p = 16;
-    auto dword = [&](uint64_t& v) {
-        if (p + 4 > b.size()) return false;
-        v = uint64_t(b[p]) | uint64_t(b[p + 1]) << 8 | uint64_t(b[p + 2]) << 16 | uint64_t(b[p + 3]) << 24;
-        p += 4;
-        return true;
-    };
-    while (p + 2 <= b.size()) {
-        const unsigned token = b[p] | unsigned(b[p + 1]) << 8;
-        p += 2;
-        uint64_t n = 0;
-        switch (token) {
-        case 1:   // name
-        case 2:   // string (its terminator follows as a token of its own)
-            if (!dword(n) || n > b.size() - p) return false;
-            p += size_t(n);
-            break;
-        case 3:   // integer
-            if (!dword(n) || n > size) return false;
-            break;
-        case 5:   // GUID
-            if (b.size() - p < 16) return false;
-            p += 16;
-            break;
-        case 6:   // integer list
-            if (!dword(n) || n > (b.size() - p) / 4) return false;
-            for (uint64_t i = 0; i < n; ++i) {
-                uint64_t v = 0;
-                dword(v);
-                if (v > size) return false;
-            }
-            break;
-        case 7:   // float list
-            if (!dword(n) || n > (b.size() - p) / floatSize) return false;
-            p += size_t(n * floatSize);
-            break;
-        case 10: case 11: case 12: case 13: case 14: case 15: case 16: case 17: case 18: case 19: case 20:
-        case 31:  // punctuation and "template"
-            break;
-        default:
-            // Type words (40 ... 53) appear in templates; anything else is no
-            // token at all, and the importer would read numbers out of it.
-            if (token < 40 || token > 53) return false;
-            break;
-        }
-    }
-    return true;
-}
-
-// The tokens of a text or binary ".x" file the way the importer splits
-// them, as far as needed to follow a material list.
+// The tokens of a text ".x" file the way the importer splits them, as far
+// as needed to follow a material list.
 class XTokens {
 public:
-    XTokens(const std::vector<unsigned char>& bytes, bool binary, size_t floatSize)
-        : b_(bytes), binary_(binary), floatSize_(floatSize) {}
+    explicit XTokens(const std::vector<unsigned char>& bytes) : b_(bytes) {}
 
     // The next token; empty at the end of the file.
     std::string Next() {
-        if (binary_) return NextBinary();
         SkipSpace();
         std::string s;
         while (p_ < b_.size() && !std::isspace(b_[p_])) {
@@ -131,15 +72,6 @@ public:
     // One whole number; false where the importer would fail on it or the
     // file has ended.
     bool ReadInt(uint32_t& value) {
-        if (binary_) {
-            // Numbers come one by one or from a list that later reads continue.
-            // As the importer counts: a list of none wraps round to "many".
-            if (listLeft_ == 0 && Left() >= 2) listLeft_ = Word() == 6 && Left() >= 4 ? uint32_t(DWord()) : 1u;
-            --listLeft_;
-            if (Left() < 4) return false;
-            value = static_cast<uint32_t>(DWord());
-            return true;
-        }
         SkipSpace();
         const bool negative = p_ < b_.size() && b_[p_] == '-';
         if (negative) ++p_;
@@ -152,23 +84,10 @@ public:
     }
     // The text form may end the index list with a second semicolon.
     void SkipSemicolon() {
-        if (!binary_ && p_ < b_.size() && b_[p_] == ';') ++p_;
+        if (p_ < b_.size() && b_[p_] == ';') ++p_;
     }
 
 private:
-    size_t Left() const { return b_.size() - p_; }
-    void Skip(uint64_t n) { p_ += static_cast<size_t>(std::min<uint64_t>(n, Left())); }
-    unsigned Word() {
-        const unsigned v = b_[p_] | unsigned(b_[p_ + 1]) << 8;
-        p_ += 2;
-        return v;
-    }
-    uint64_t DWord() {
-        const uint64_t v = uint64_t(b_[p_]) | uint64_t(b_[p_ + 1]) << 8 | uint64_t(b_[p_ + 2]) << 16 |
-                           uint64_t(b_[p_ + 3]) << 24;
-        p_ += 4;
-        return v;
-    }
     void SkipSpace() {
         for (;;) {
             while (p_ < b_.size() && std::isspace(b_[p_])) ++p_;
@@ -178,41 +97,8 @@ private:
             while (p_ < b_.size() && b_[p_] != '\n') ++p_;
         }
     }
-    std::string NextBinary() {
-        if (Left() < 2) return {};
-        const unsigned token = Word();
-        switch (token) {
-        case 1:   // name
-        case 2: { // string
-            if (Left() < 4) return {};
-            const uint64_t n = DWord();
-            if (n > Left()) return {};
-            std::string s(b_.begin() + static_cast<std::ptrdiff_t>(p_), b_.begin() + static_cast<std::ptrdiff_t>(p_ + n));
-            Skip(token == 2 ? n + 2 : n);
-            return s;
-        }
-        case 3: Skip(4); return "<integer>";
-        case 5: Skip(16); return "<guid>";
-        case 6:
-        case 7: {
-            if (Left() < 4) return {};
-            const uint64_t n = DWord();
-            Skip(n * (token == 6 ? 4 : floatSize_));
-            return "<list>";
-        }
-        case 0x0a: return "{";
-        case 0x0b: return "}";
-        case 0x13: return ",";
-        case 0x14: return ";";
-        default: return "<" + std::to_string(token) + ">";
-        }
-    }
-
     const std::vector<unsigned char>& b_;
-    const bool binary_;
-    const size_t floatSize_;
     size_t p_ = 16;
-    uint32_t listLeft_ = 0;
 };
 
 // Whether the material list whose keyword was just read gives its mesh at
@@ -264,19 +150,17 @@ std::optional<uint32_t> TextWholeNumber(const std::string& token) {
     return negative ? 0u - n : n;
 }
 
-// Every material list in the file names at least one material, and in the
-// text form no whole number exceeds the file's size: the importer sizes its
+// Every material list in the file names at least one material, and no
+// whole number exceeds the file's size: the importer sizes its
 // arrays from counts, which it reads from such numbers only, and a count of
 // N needs more than N bytes to follow (so a negative number, read unsigned,
 // is refused too; coordinates are written with a decimal point).
-bool MaterialsAndCountsFit(const std::vector<unsigned char>& b, bool binary, size_t floatSize) {
-    XTokens t(b, binary, floatSize);
+bool MaterialsAndCountsFit(const std::vector<unsigned char>& b) {
+    XTokens t(b);
     for (std::string token = t.Next(); !token.empty(); token = t.Next()) {
         if (token == "MeshMaterialList" && !ListHasMaterial(t)) return false;
-        if (!binary) {
-            const auto n = TextWholeNumber(token);
-            if (n && *n > b.size()) return false;
-        }
+        const auto n = TextWholeNumber(token);
+        if (n && *n > b.size()) return false;
     }
     return true;
 }
@@ -408,12 +292,11 @@ std::optional<std::vector<unsigned char>> ImportableX(const std::filesystem::pat
     }
     const size_t floatSize = std::memcmp(b.data() + 12, "0064", 4) == 0 ? 8 : 4;
     if (binary) {
-        if (!PlausibleBinaryX(b, floatSize)) return std::nullopt;
         const std::optional<std::string> text = BinaryXAsText(b, floatSize);
         if (!text) return std::nullopt;
         b.assign(text->begin(), text->end());
     }
-    if (!MaterialsAndCountsFit(b, false, floatSize)) return std::nullopt;
+    if (!MaterialsAndCountsFit(b)) return std::nullopt;
     return b;
 }
 
