@@ -64,11 +64,6 @@ public:
         (void)x; (void)y; (void)z;
         return 0;
     }
-    // Tiles: the effect a ball about to roll into the face would meet. The
-    // ball looks ahead before it reaches the face and then touches it
-    // (GetEffect); a tile that counts contacts answers here without
-    // counting, so that one roll is one contact.
-    virtual int32_t LookAheadEffect(float& x, float& y, float& z) { return GetEffect(x, y, z); }
     // Tiles: how many cells a ball may still rise after landing here.
     virtual int16_t MaxBounceHeight() { return 0; }
     // Angled pads: the direction the pad sends the ball, left in

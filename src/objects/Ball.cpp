@@ -464,7 +464,7 @@ void objBall::Expire() {
 
 // ------------------------------------------------------------ contacts
 
-objBall::FaceHit objBall::QueryFace(const D3DXVECTOR3& d, bool lookAhead) {
+objBall::FaceHit objBall::QueryFace(const D3DXVECTOR3& d) {
     FaceHit hit;
     Cell(hit.cx, hit.cy, hit.cz);
     hit.dx = GridRound(d.x);
@@ -475,7 +475,7 @@ objBall::FaceHit objBall::QueryFace(const D3DXVECTOR3& d, bool lookAhead) {
     hit.tile = level_.ResolveObject(reference);
     if (hit.tile) {
         float fx = static_cast<float>(hit.dx), fy = static_cast<float>(hit.dy), fz = static_cast<float>(hit.dz);
-        hit.effect = lookAhead ? hit.tile->LookAheadEffect(fx, fy, fz) : hit.tile->GetEffect(fx, fy, fz);
+        hit.effect = hit.tile->GetEffect(fx, fy, fz);
     }
     return hit;
 }
@@ -612,8 +612,9 @@ void objBall::PreHitCeiling() {
 }
 
 void objBall::PreHitWall() {
-    // HitWall touches the same face next: only that touch counts.
-    const FaceHit hit = QueryFace(moveDir, true);
+    // A contact like any other: a tile that counts its contacts (the
+    // special breakable wall) counts this one and HitWall's both.
+    const FaceHit hit = QueryFace(moveDir);
     if (!hit.tile) {
         SetPhase(37, 210);
         jumpRequest = false;

@@ -108,8 +108,7 @@ private:
         int32_t cx = 0, cy = 0, cz = 0;
         int32_t dx = 0, dy = 0, dz = 0;
     };
-    // `lookAhead`: the ball has not reached the face yet (PreHitWall).
-    FaceHit QueryFace(const D3DXVECTOR3& d, bool lookAhead = false);
+    FaceHit QueryFace(const D3DXVECTOR3& d);
     void RemoveTile(const FaceHit& hit);
     void Endlevel();
     void UseKeyHandler(int32_t playerId);

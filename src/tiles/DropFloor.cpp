@@ -204,8 +204,6 @@ int32_t scrBreakWall::GetEffect(float&, float&, float&) {
     return before == 1 ? 10 : 1;
 }
 
-int32_t scrBreakWall::LookAheadEffect(float&, float&, float&) { return count == 1 ? 10 : 1; }
-
 void scrBreakWall::Render(int32_t x, int32_t y, int32_t z, int16_t orientation) {
     DrawOnFace(modelIndex, 9, {float(x), float(y), float(z)}, orientation);
 }

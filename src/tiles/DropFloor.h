@@ -73,8 +73,6 @@ public:
     void WriteHeader(LevelWriter& out) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float& x, float& y, float& z) override;
-    // What the next contact will answer, without counting it.
-    int32_t LookAheadEffect(float& x, float& y, float& z) override;
     int16_t MaxBounceHeight() override { return 3; }
     std::string GetFullClassName() const override { return "System.Tiles.BreakWall"; }
 

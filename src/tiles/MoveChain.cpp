@@ -95,26 +95,14 @@ void scrMovechain::SecondaryInit() {
         steps[0].px = last->x, steps[0].py = last->y, steps[0].pz = last->z;
         steps[0].previousMode = last->mode;
     }
-    // A path written back onto its first cell closes there: that last step
-    // is step 1 again, not a step of its own, which would stand the chain
-    // still (or make it jump) once a lap.
-    auto samePlace = [](const MoveChainStep& a, const MoveChainStep& b) {
-        return a.x == b.x && a.y == b.y && a.z == b.z;
-    };
-    if (steps.size() > 1 && samePlace(steps.back(), steps.front())) steps.pop_back();
-    // An empty script still closes the single step onto itself.
+    // Every step is kept, a closing step written back onto the first cell
+    // included ("nesw" is five steps, two of them on one cell). An empty
+    // script still closes the single step onto itself.
     MoveChainStep& first = steps[0];
     MoveChainStep& last = steps.back();
     first.px = last.x, first.py = last.y, first.pz = last.z;
     first.previousMode = last.mode;
     last.nx = first.x, last.ny = first.y, last.nz = first.z;
-    distinctPath_ = true;
-    for (size_t i = 0; i < steps.size() && distinctPath_; ++i)
-        for (size_t j = i + 1; j < steps.size(); ++j)
-            if (samePlace(steps[i], steps[j])) {
-                distinctPath_ = false;
-                break;
-            }
 }
 
 void scrMovechain::Tick(int32_t& elapsed) {
@@ -132,22 +120,12 @@ void scrMovechain::Tick(int32_t& elapsed) {
 void scrMovechain::Advance() {
     const auto count = static_cast<int32_t>(steps.size());
     const int32_t nx = GridComponent(normal.x), ny = GridComponent(normal.y), nz = GridComponent(normal.z);
-    if (distinctPath_) {
-        // Every face of the path moves on to the next step's face at once,
-        // a full path included. The backward walk below gets this right only
-        // while the one step it leaves out is empty: its first walk leaves
-        // out the last step and overwrote a face standing there.
-        std::vector<int32_t> faces(steps.size());
-        for (size_t i = 0; i < steps.size(); ++i)
-            faces[i] = level_.GetMapObject(steps[i].x, steps[i].y, steps[i].z, nx, ny, nz);
-        for (size_t i = 0; i < steps.size(); ++i) {
-            const MoveChainStep& s = steps[(i + 1) % steps.size()];
-            if (level_.GetMapObject(s.x, s.y, s.z, nx, ny, nz) != faces[i])
-                level_.SetMapObject(s.x, s.y, s.z, nx, ny, nz, faces[i]);
-        }
-        return;
-    }
-    // A path through a cell twice: its faces are walked backwards.
+    // The path is walked backwards, so that a face is moved on before the
+    // one behind it moves into its place. The cursor carries over from one
+    // advance to the next: each walk leaves out one step (the last one the
+    // first time, then each time the step after the one left out before,
+    // keeping pace with the faces). A face standing on that step does not
+    // move, and the face behind it, if any, is written over it.
     for (int32_t i = 0; i < count - 1; ++i) {
         --cursor;
         if (cursor <= 0) cursor += count;
@@ -162,10 +140,6 @@ void scrMovechain::Advance() {
 
 int32_t scrMovechain::GetEffect(float& x, float& y, float& z) {
     return copyEffect ? CopiedEffect(effect, x, y, z) : effect;
-}
-
-int32_t scrMovechain::LookAheadEffect(float& x, float& y, float& z) {
-    return copyEffect ? CopiedEffect(effect, x, y, z, true) : effect;
 }
 
 void scrMovechain::DrawnCell(int32_t x, int32_t y, int32_t z, D3DXVECTOR3& cell, float& scale) const {

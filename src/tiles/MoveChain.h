@@ -24,7 +24,6 @@ public:
     void Tick(int32_t& elapsed) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float& x, float& y, float& z) override;
-    int32_t LookAheadEffect(float& x, float& y, float& z) override;
     int16_t MaxBounceHeight() override { return static_cast<int16_t>(jumpHeight); }
     std::string GetFullClassName() const override { return "System.Tiles.Special.Moverchain"; }
     void SecondaryInit() override;
@@ -47,10 +46,7 @@ public:
     int32_t phase = 0;
     float fraction = 0;
     std::vector<MoveChainStep> steps{MoveChainStep{}};  // steps[0] is step 1
-    int32_t cursor = 0;
-
-private:
-    bool distinctPath_ = true;  // no cell is on the path twice
+    int32_t cursor = 0;  // the backward walk's place, kept between advances
 
 protected:
     std::string HeaderName() const override { return "MoveChain"; }

@@ -68,13 +68,13 @@ void scrScriptedTile::DrawOnFace(int32_t model, int32_t group, const D3DXVECTOR3
     m->DisplayMesh(engine_, group, 0, p.x, p.y, p.z, yaw, pitch, roll, scale.x, scale.y, scale.z);
 }
 
-int32_t scrScriptedTile::CopiedEffect(int32_t reference, float& x, float& y, float& z, bool lookAhead) {
+int32_t scrScriptedTile::CopiedEffect(int32_t reference, float& x, float& y, float& z) {
     LevelObject* source = level_.ResolveObject(reference);
     if (!source || source == this || copying_) return 1;
     copying_ = true;
     int32_t effect = 1;
     try {
-        effect = lookAhead ? source->LookAheadEffect(x, y, z) : source->GetEffect(x, y, z);
+        effect = source->GetEffect(x, y, z);
     } catch (...) {
         copying_ = false;
         throw;

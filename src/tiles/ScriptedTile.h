@@ -42,9 +42,8 @@ protected:
                     const D3DXVECTOR3& offset = {0, 0, 0}, float roll = 0,
                     const D3DXVECTOR3& scale = {1, 1, 1});
     // Bounded copy of another tile's effect: a reference to nothing, or a
-    // ring of tiles copying one another, answers solid. `lookAhead` asks
-    // the copied tile's LookAheadEffect instead of its GetEffect.
-    int32_t CopiedEffect(int32_t reference, float& x, float& y, float& z, bool lookAhead = false);
+    // ring of tiles copying one another, answers solid.
+    int32_t CopiedEffect(int32_t reference, float& x, float& y, float& z);
 
     Engine& engine_;
     engLevel& level_;

@@ -186,10 +186,11 @@ void scrSliderFloor::PlanMoves() {
 
 void scrSliderFloor::CarryOut() {
     for (SliderPad& pad : pads) {
-        // The pad's face goes with it, and the face it leaves stays: that
-        // is the track, which the pad (or another) may come back over.
+        // The pad takes its face with it and the face it leaves is empty:
+        // a pad eats the track behind it and never comes back over it.
         const int32_t value = FaceAt(pad.position);
-        if (value != 0) SetFaceAt(pad.target, value);
+        SetFaceAt(pad.position, 0);
+        SetFaceAt(pad.target, value);
         if (SameCell(pad.position, pad.target)) continue;
         // A ball standing on the pad rides along.
         for (int32_t n = 1; n <= level_.MapObjects(); ++n) {
@@ -219,10 +220,6 @@ void scrSliderFloor::Tick(int32_t& elapsed) {
 
 int32_t scrSliderFloor::GetEffect(float& x, float& y, float& z) {
     return copyEffect ? CopiedEffect(effect, x, y, z) : effect;
-}
-
-int32_t scrSliderFloor::LookAheadEffect(float& x, float& y, float& z) {
-    return copyEffect ? CopiedEffect(effect, x, y, z, true) : effect;
 }
 
 void scrSliderFloor::Render(int32_t x, int32_t y, int32_t z, int16_t orientation) {

@@ -3,7 +3,8 @@
 // faces painted with the floor's number), on a fixed beat, each steered by
 // its own behaviour: random steps, a random walk, homing in on a ball, or
 // none. A pad never leaves the track and never moves onto a cell that
-// another pad holds or is heading for.
+// another pad holds or is heading for. A pad carries its face along and
+// leaves the face behind it empty, so it eats its track as it goes.
 //
 // Carrying the ball: when a pad's face moves, a ball whose cell stands on
 // that face (its cell is the pad's cell) moves with it by the same step, so
@@ -31,7 +32,6 @@ public:
     void Tick(int32_t& elapsed) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float& x, float& y, float& z) override;
-    int32_t LookAheadEffect(float& x, float& y, float& z) override;
     int16_t MaxBounceHeight() override { return static_cast<int16_t>(jumpHeight); }
     std::string GetFullClassName() const override { return "System.Tiles.Special.Sliderfloor"; }
     void SecondaryInit() override;

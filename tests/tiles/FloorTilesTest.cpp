@@ -137,21 +137,18 @@ TEST_F(FloorTiles, BreakableWallCounts) {
               "Can not change private properties after draw routines");
 }
 
-TEST_F(FloorTiles, BreakableWallLookAheadDoesNotCount) {
-    // A roll looks ahead and then touches: only the touch counts, and the
-    // look ahead already tells what the touch will answer. A move chain
-    // copying the wall looks ahead the same way.
-    Load({"-BreakWallSpecial", "count=2", "up=x", "dy=1", "-MoveChain", "copyeffect=true", "effect=1"});
+TEST_F(FloorTiles, BreakableWallCountsContactsThroughACopy) {
+    // Every question is a contact, also one asked through a move chain
+    // that copies the wall's effect: the two share the one count.
+    Load({"-BreakWallSpecial", "count=3", "up=x", "dy=1", "-MoveChain", "copyeffect=true", "effect=1"});
     auto& wall = Object<scrBreakWall>(1);
     auto& chain = Object<scrMovechain>(2);
     float x = 1, y = 0, z = 0;
-    EXPECT_EQ(wall.LookAheadEffect(x, y, z), 1);
-    EXPECT_EQ(chain.LookAheadEffect(x, y, z), 1);
+    EXPECT_EQ(chain.GetEffect(x, y, z), 1);
     EXPECT_EQ(wall.GetEffect(x, y, z), 1);
-    EXPECT_EQ(chain.LookAheadEffect(x, y, z), 10);
-    EXPECT_EQ(wall.LookAheadEffect(x, y, z), 10);
     EXPECT_EQ(chain.GetEffect(x, y, z), 10);
-    EXPECT_EQ(wall.LookAheadEffect(x, y, z), 1);
+    EXPECT_EQ(wall.count, 0);
+    EXPECT_EQ(wall.GetEffect(x, y, z), 1);
 }
 
 } // namespace

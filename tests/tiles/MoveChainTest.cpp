@@ -66,7 +66,7 @@ TEST_F(MoveChain, CopiedAndOwnEffects) {
     EXPECT_EQ(Object<scrMovechain>(3).GetEffect(x, y, z), 1);
 }
 
-TEST_F(MoveChain, AdvanceMovesEveryOccupiedFaceOneStep) {
+TEST_F(MoveChain, AdvanceWalksThePathBackwardsFromWhereItLeftOff) {
     // Path (0,0)..(3,0) along x; faces at x = 0 and 1, and a Wall face at 3.
     Load({"-MoveChain", "script=eee", "speed=1000", "up=z", "sx=0", "sy=0", "sz=0", "dx=1", "-Wall", "sx=3",
           "dx=3"});
@@ -74,72 +74,73 @@ TEST_F(MoveChain, AdvanceMovesEveryOccupiedFaceOneStep) {
     auto row = [&] {
         return std::vector<int32_t>{Floor(0, 0, 0), Floor(1, 0, 0), Floor(2, 0, 0), Floor(3, 0, 0)};
     };
-    // Any face moves, the one on the last step too, and the path wraps.
+    // The first walk runs steps 3, 2, 1 and leaves out step 4: the Wall face
+    // there stands still this once. The cursor stays where the walk ended,
+    // so the next walk runs 4, 3, 2 and the one after 1, 4, 3: any face
+    // moves, and the path wraps.
     chain.Advance();
-    EXPECT_EQ(row(), (std::vector<int32_t>{-1, 1, 1, 0}));
+    EXPECT_EQ(row(), (std::vector<int32_t>{0, 1, 1, -1}));
+    EXPECT_EQ(chain.cursor, 1);
     chain.Advance();
-    EXPECT_EQ(row(), (std::vector<int32_t>{0, -1, 1, 1}));
+    EXPECT_EQ(row(), (std::vector<int32_t>{-1, 0, 1, 1}));
+    EXPECT_EQ(chain.cursor, 2);
     chain.Advance();
-    EXPECT_EQ(row(), (std::vector<int32_t>{1, 0, -1, 1}));
+    EXPECT_EQ(row(), (std::vector<int32_t>{1, -1, 0, 1}));
+    EXPECT_EQ(chain.cursor, 3);
 
-    // A path with every face taken turns round whole; none is lost.
+    // A path with every face taken: the step left out is written over, so
+    // the first advance loses the face on the last step.
     Load({"-MoveChain", "script=ee", "up=z", "sx=0", "sy=0", "sz=0", "dx=1", "-Wall", "sx=2", "dx=2"});
     auto& full = Object<scrMovechain>(1);
     auto three = [&] { return std::vector<int32_t>{Floor(0, 0, 0), Floor(1, 0, 0), Floor(2, 0, 0)}; };
     full.Advance();
-    EXPECT_EQ(three(), (std::vector<int32_t>{-1, 1, 1}));
-    full.Advance();
-    EXPECT_EQ(three(), (std::vector<int32_t>{1, -1, 1}));
+    EXPECT_EQ(three(), (std::vector<int32_t>{0, 1, 1}));
+
+    // The default script "i" is two steps on one cell: the face stays.
+    Load({"-MoveChain", "up=z", "sx=0", "sy=0", "sz=0", "dx=0"});
+    auto& still = Object<scrMovechain>(1);
+    ASSERT_EQ(still.steps.size(), 2u);
+    for (int i = 0; i < 3; ++i) {
+        still.Advance();
+        EXPECT_EQ(Floor(0, 0, 0), 1);
+    }
 }
 
-TEST_F(MoveChain, APathBackToItsFirstCellMovesEveryBeat) {
-    // Round the square (0,0) (1,0) (1,1) (0,1) and back to (0,0): the step
-    // back onto the first cell is step 1 itself, so four steps, and a face
-    // moves on at every advance, lap after lap, with the rest of the floor
-    // (a Wall face on the far corner) carried round too.
-    Load({"-MoveChain", "script=emnmwmsm", "speed=1000", "up=z", "sx=0", "sy=0", "sz=0", "dx=0", "-Wall", "sx=1",
-          "sy=1", "dx=1"});
+TEST_F(MoveChain, AClosingStepBackOntoTheFirstCellIsAStepOfItsOwn) {
+    // "nesw" goes round the square and writes a fifth step back onto (0, 0).
+    Load({"-MoveChain", "script=nesw", "speed=1000", "up=z", "sx=0", "sy=0", "sz=0", "dx=0"});
     auto& chain = Object<scrMovechain>(1);
     using P = std::vector<std::array<int32_t, 3>>;
-    EXPECT_EQ(Positions(chain), (P{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}));
+    EXPECT_EQ(Positions(chain), (P{{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}, {0, 0, 0}}));
     EXPECT_EQ(chain.steps.front().px, 0);
-    EXPECT_EQ(chain.steps.front().py, 1);
-    EXPECT_EQ(chain.steps.front().previousMode, 2);
-    EXPECT_EQ(chain.steps.back().nx, 0);
-    EXPECT_EQ(chain.steps.back().ny, 0);
+    EXPECT_EQ(chain.steps.front().py, 0);
+    EXPECT_EQ(chain.steps[3].nx, 0);
+    EXPECT_EQ(chain.steps[3].ny, 0);
 
-    const std::array<std::array<int32_t, 2>, 4> square = {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
-    auto where = [&](int32_t value) {
+    // The face goes round the four cells in order, one a beat, except when
+    // a walk that starts at step 4 finds it there: it moves onto the shared
+    // cell (step 5) and, later in the same walk, on from there as step 1,
+    // skipping a beat's worth of its lap. With five steps and a cursor
+    // kept from walk to walk that comes every fifteen advances, first at
+    // the 16th.
+    const std::array<std::array<int32_t, 2>, 4> square = {{{0, 0}, {0, 1}, {1, 1}, {1, 0}}};
+    auto where = [&] {
         for (int i = 0; i < 4; ++i)
-            if (Floor(square[i][0], square[i][1], 0) == value) return i;
+            if (Floor(square[i][0], square[i][1], 0) == 1) return i;
         return -1;
     };
-    int chainAt = where(1), wallAt = where(-1);
-    ASSERT_EQ(chainAt, 0);
-    ASSERT_EQ(wallAt, 2);
-    // Speed 1000: an advance at the first tick, then one every 1000 ms.
-    std::vector<int> moves;
-    for (int t = 0; t < 12000; t += 10) {
-        Run(chain, 10);
-        if (where(1) == chainAt) continue;
-        EXPECT_EQ(where(1), (chainAt + 1) % 4) << "at " << t;
-        EXPECT_EQ(where(-1), (wallAt + 1) % 4) << "at " << t;
-        moves.push_back(t);
-        chainAt = where(1);
-        wallAt = where(-1);
+    std::vector<int> skipped;
+    int at = where();
+    ASSERT_EQ(at, 0);
+    for (int n = 1; n <= 35; ++n) {
+        chain.Advance();
+        const int now = where();
+        ASSERT_NE(now, -1) << "the face was lost at advance " << n;
+        if (now == (at + 2) % 4) skipped.push_back(n);
+        else EXPECT_EQ(now, (at + 1) % 4) << "advance " << n;
+        at = now;
     }
-    ASSERT_EQ(moves.size(), 12u);
-    for (size_t i = 0; i < moves.size(); ++i) EXPECT_EQ(moves[i], 1000 * static_cast<int>(i)) << i;
-
-    // Coming back into the first cell it slides in from the last one.
-    chain.phase = 1;
-    chain.fraction = 0;
-    D3DXVECTOR3 cell;
-    float scale = 0;
-    chain.DrawnCell(0, 0, 0, cell, scale);
-    EXPECT_FLOAT_EQ(cell.x, 0);
-    EXPECT_FLOAT_EQ(cell.y, 0.5f);
-    EXPECT_FLOAT_EQ(scale, 1);
+    EXPECT_EQ(skipped, (std::vector<int>{16, 31}));
 }
 
 TEST_F(MoveChain, TickAdvancesEverySecondHalfPeriod) {

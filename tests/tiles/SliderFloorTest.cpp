@@ -110,14 +110,14 @@ TEST_F(SliderFloor, PadsMoveOnTheBeatAlongTheTrack) {
     EXPECT_EQ(floor.phase, 0);
     EXPECT_TRUE(VectorEquals(floor.pads[0].target, {1, 0, 0}));
     EXPECT_EQ(Floor(1, 0, 0), 3);
-    Run(floor, 500);  // phase 1: the pad moves; the track stays behind it
-    EXPECT_EQ(Floor(0, 0, 0), 3);
+    Run(floor, 500);  // phase 1: the face moves, and the one it left is empty
+    EXPECT_EQ(Floor(0, 0, 0), 0);
     EXPECT_EQ(Floor(1, 0, 0), 3);
     Run(floor, 500);
     EXPECT_TRUE(VectorEquals(floor.pads[0].position, {1, 0, 0}));
     EXPECT_TRUE(VectorEquals(floor.pads[0].target, {2, 0, 0}));
     // Reaching the ball's cell it has nowhere better to go than the random walk,
-    // which stays on the track.
+    // which stays on what is left of the track.
     for (int i = 0; i < 20; ++i) {
         Run(floor, 500);
         const D3DXVECTOR3 t = floor.pads[0].target;
@@ -125,29 +125,35 @@ TEST_F(SliderFloor, PadsMoveOnTheBeatAlongTheTrack) {
     }
 }
 
-TEST_F(SliderFloor, APadComesBackOverItsTrack) {
-    // A random walker on a straight track of four faces: over many beats it
-    // reaches both ends again and again, and the whole track stays painted.
-    Load(WithBalls({"-SliderFloor", "speed=200", "aimode=arnd", "slider=(0, 0, 0)", "up=z", "dx=3"}));
+TEST_F(SliderFloor, APadEatsItsTrackAndNeverComesBack) {
+    // A random walker on a straight track of four faces, one in from an
+    // end: it goes one way, every face it leaves is emptied behind it, and
+    // once at an end it stays there, whichever way it went; the faces on
+    // the other side of where it started were never left and stay.
+    Load(WithBalls({"-SliderFloor", "speed=200", "aimode=arnd", "slider=(1, 0, 0)", "up=z", "dx=3"}));
     auto& floor = Object<scrSliderFloor>(3);
-    int visits[4] = {0, 0, 0, 0};
-    int turns = 0;
-    float lastStep = 0;
+    float direction = 0;
     for (int i = 0; i < 400; ++i) {
         Run(floor, 50);
-        const D3DXVECTOR3 p = floor.pads[0].position, t = floor.pads[0].target;
-        ASSERT_GE(GridComponent(t.x), 0);
-        ASSERT_LE(GridComponent(t.x), 3);
-        ++visits[GridComponent(p.x)];
-        const float step = t.x - p.x;
+        const SliderPad& pad = floor.pads[0];
+        const float step = pad.target.x - pad.position.x;
         if (step != 0) {
-            if (lastStep != 0 && step != lastStep) ++turns;
-            lastStep = step;
+            if (direction == 0) direction = step;
+            ASSERT_EQ(step, direction) << "the pad turned back at " << i;
         }
-        for (int x = 0; x <= 3; ++x) ASSERT_EQ(Floor(x, 0, 0), 3) << "face " << x << " after " << i;
+        // From where it started up to its face (at its target once the
+        // move is made) the track is gone.
+        const float at = floor.phase == 1 ? pad.target.x : pad.position.x;
+        for (int x = 0; x <= 3; ++x) {
+            const bool left = direction > 0 ? x >= 1 && x < at : x <= 1 && x > at;
+            ASSERT_EQ(Floor(x, 0, 0), left ? 0 : 3) << "face " << x << " after " << i;
+        }
     }
-    for (int x = 0; x <= 3; ++x) EXPECT_GT(visits[x], 0) << x;
-    EXPECT_GT(turns, 2) << "the pad went one way only";
+    ASSERT_NE(direction, 0);
+    const int end = direction > 0 ? 3 : 0;
+    EXPECT_TRUE(VectorEquals(floor.pads[0].position, {float(end), 0, 0}));
+    EXPECT_TRUE(VectorEquals(floor.pads[0].target, {float(end), 0, 0}));
+    for (int x = 0; x <= 3; ++x) EXPECT_EQ(Floor(x, 0, 0), x == end || (x - 1) * direction < 0 ? 3 : 0) << x;
 }
 
 } // namespace
