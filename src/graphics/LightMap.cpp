@@ -16,13 +16,12 @@ const char* const kSource = "Engine->LoadLevel->LoadLightMap";
 
 D3DCOLORVALUE ToColor(const FloatColor& c) { return {c.r, c.g, c.b, c.a}; }
 
-// What a light gets where its entry holds no usable value: the place and
-// falloff every light once had, whatever its file said.
-const D3DVECTOR kFallbackPosition{-2.0f, 0.0f, 0.0f};
-constexpr float kFallbackAttenuation = 1.0f;
-constexpr float kFallbackRange = 100.0f;
-
-bool Usable(float v) { return std::isfinite(v) && v >= 0.0f; }
+// Where every light of a map goes and how it falls off, whatever its entry
+// says: the maps are made for these values.
+const D3DVECTOR kLightPosition{-2.0f, 0.0f, 0.0f};
+constexpr float kAttenuation0 = 1.0f;
+constexpr float kAttenuation1 = 1.0f;
+constexpr float kRange = 100.0f;
 
 } // namespace
 
@@ -69,21 +68,20 @@ void gfxLightMap::LoadLightMap(Engine& engine, const std::string& name) {
         if (lightType != 1) RaiseError(ErrFormat, kSource, "File check (light type) failed: " + name);
         D3DLIGHT8 l{};
         l.Type = D3DLIGHT_POINT;
-        // Each light sits where its entry puts it, with its own falloff and
-        // reach; a value that is not a number (or a negative falloff or
-        // reach) gives way to the fallback, so a damaged entry still lights.
-        const float x = ReadPackageSingle(engine, h);
-        const float y = ReadPackageSingle(engine, h);
-        const float z = ReadPackageSingle(engine, h);
-        l.Position = std::isfinite(x) && std::isfinite(y) && std::isfinite(z) ? D3DVECTOR{x, y, z} : kFallbackPosition;
-        const float a0 = ReadPackageSingle(engine, h);
-        const float a1 = ReadPackageSingle(engine, h);
+        // The entry's position, first two attenuations and range are read
+        // past: every light sits at the one fixed place with the fixed
+        // falloff and range. Attenuation 2 is the entry's, except that a
+        // value the device cannot use (not a number, infinite or negative,
+        // which would make the falloff reach zero and the light blaze)
+        // counts as 0.
+        for (int skip = 0; skip < 5; ++skip) (void)ReadPackageSingle(engine, h);
+        l.Position = kLightPosition;
+        l.Attenuation0 = kAttenuation0;
+        l.Attenuation1 = kAttenuation1;
         const float a2 = ReadPackageSingle(engine, h);
-        l.Attenuation0 = Usable(a0) ? a0 : kFallbackAttenuation;
-        l.Attenuation1 = Usable(a1) ? a1 : kFallbackAttenuation;
-        l.Attenuation2 = Usable(a2) ? a2 : 0.0f;
-        const float range = ReadPackageSingle(engine, h);
-        l.Range = Usable(range) && range > 0.0f ? range : kFallbackRange;
+        l.Attenuation2 = std::isfinite(a2) && a2 >= 0.0f ? a2 : 0.0f;
+        (void)ReadPackageSingle(engine, h);
+        l.Range = kRange;
         l.Diffuse = ToColor(ReadPackageColor(engine, h));
         l.Specular = ToColor(ReadPackageColor(engine, h));
         lights_.push_back(l);

@@ -91,7 +91,10 @@ TEST(LightMap, FreshMapHoldsTheDefaultDirectionalLight) {
     EXPECT_FLOAT_EQ(l.Range, 0.0f);
 }
 
-TEST(LightMap, FileLightsArePointLightsWhereTheirEntriesPutThem) {
+TEST(LightMap, FileLightsArePointLightsAtTheFixedPlace) {
+    // Two lights the file puts apart, with their own falloff and reach:
+    // both end up at (-2, 0, 0) with range 100 and attenuation (1, 1, a2),
+    // a2 and the colours as the file gives them.
     MapsFolder f;
     TciWriter w(kLightMapSignature, 1, 2);
     w.Light(1, 10, 20, 30, 5, 6, 0.25f, 7, kDiffuse, kSpecular);
@@ -109,12 +112,12 @@ TEST(LightMap, FileLightsArePointLightsWhereTheirEntriesPutThem) {
     }
     const D3DLIGHT8& a = map.light(1);
     const D3DLIGHT8& b = map.light(2);
-    EXPECT_EQ((std::vector<float>{a.Position.x, a.Position.y, a.Position.z}), (std::vector<float>{10, 20, 30}));
-    EXPECT_EQ((std::vector<float>{b.Position.x, b.Position.y, b.Position.z}), (std::vector<float>{-3, 4, 8}));
+    EXPECT_EQ((std::vector<float>{a.Position.x, a.Position.y, a.Position.z}), (std::vector<float>{-2, 0, 0}));
+    EXPECT_EQ((std::vector<float>{b.Position.x, b.Position.y, b.Position.z}), (std::vector<float>{-2, 0, 0}));
     EXPECT_EQ((std::vector<float>{a.Attenuation0, a.Attenuation1, a.Attenuation2, a.Range}),
-              (std::vector<float>{5, 6, 0.25f, 7}));
+              (std::vector<float>{1, 1, 0.25f, 100}));
     EXPECT_EQ((std::vector<float>{b.Attenuation0, b.Attenuation1, b.Attenuation2, b.Range}),
-              (std::vector<float>{9, 9, 0.5f, 9}));
+              (std::vector<float>{1, 1, 0.5f, 100}));
     EXPECT_FLOAT_EQ(map.light(1).Diffuse.r, 1.0f);
     EXPECT_NEAR(map.light(1).Diffuse.g, 128 / 255.0, 1e-6);
     EXPECT_FLOAT_EQ(map.light(1).Diffuse.b, 0.0f);
@@ -124,10 +127,10 @@ TEST(LightMap, FileLightsArePointLightsWhereTheirEntriesPutThem) {
     EXPECT_EQ(Packages(f.engine).OpenCount(), 0u);
 }
 
-TEST(LightMap, ValuesThatCannotLightGiveWayToTheFallback) {
-    // Not a number, infinite, or a negative falloff or reach: such a value
-    // would leave the light nowhere or everywhere. The rest of the entry
-    // stays as written.
+TEST(LightMap, ValuesThatCannotLightAreReadPastOrCountAsNoFalloff) {
+    // Not a number, infinite or negative: the fixed values do not care,
+    // and an attenuation 2 the device cannot use (a negative one would let
+    // the falloff reach zero) counts as 0. The colours stay as written.
     MapsFolder f;
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
@@ -147,12 +150,10 @@ TEST(LightMap, ValuesThatCannotLightGiveWayToTheFallback) {
         const D3DLIGHT8& l = map.light(i);
         return std::vector<float>{l.Attenuation0, l.Attenuation1, l.Attenuation2, l.Range};
     };
-    EXPECT_EQ(pos(1), (std::vector<float>{-2, 0, 0}));
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(pos(i), (std::vector<float>{-2, 0, 0})) << i;
     EXPECT_EQ(falloff(1), (std::vector<float>{1, 1, 0, 100}));
-    EXPECT_EQ(pos(2), (std::vector<float>{-2, 0, 0}));
-    EXPECT_EQ(falloff(2), (std::vector<float>{0, 0, 0, 100}));
-    EXPECT_EQ(pos(3), (std::vector<float>{7, 8, 9}));
-    EXPECT_EQ(falloff(3), (std::vector<float>{0.5f, 0.125f, 0.0625f, 100}));
+    EXPECT_EQ(falloff(2), (std::vector<float>{1, 1, 0, 100}));
+    EXPECT_EQ(falloff(3), (std::vector<float>{1, 1, 0.0625f, 100}));
     EXPECT_NEAR(map.light(2).Diffuse.g, 128 / 255.0, 1e-6);
 }
 
