@@ -71,9 +71,8 @@ void gfxLightMap::LoadLightMap(Engine& engine, const std::string& name) {
         // The entry's position, first two attenuations and range are read
         // past: every light sits at the one fixed place with the fixed
         // falloff and range. Attenuation 2 is the entry's, except that a
-        // value the device cannot use (not a number, infinite or negative,
-        // which would make the falloff reach zero and the light blaze)
-        // counts as 0.
+        // value the device cannot use counts as 0: not a number, infinite,
+        // or negative (the falloff would reach zero and the light blaze).
         for (int skip = 0; skip < 5; ++skip) (void)ReadPackageSingle(engine, h);
         l.Position = kLightPosition;
         l.Attenuation0 = kAttenuation0;
