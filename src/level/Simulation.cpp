@@ -186,6 +186,11 @@ bool ParseKeyScript(std::istream& in, const std::string& source, std::vector<Key
         if (text.empty()) continue;
         // A kept solution heads its key lines with "keys".
         const bool head = first && text == "keys";
+        if (first && (text == "cutscene" || text.rfind("loop", 0) == 0)) {
+            error = source + ":" + std::to_string(number) + ": a " + text.substr(0, text.find(' ')) +
+                    " solution, not key presses (a kept solution plays with --solutions)";
+            return false;
+        }
         first = false;
         if (head) continue;
         std::istringstream words(text);

@@ -436,6 +436,10 @@ TEST_F(SimulationTest, KeptSolutionFilesPlayACampaignThroughAndAMissingOneIsName
     EXPECT_GE(TimeOf(lines, "endlevel 1"), 2200);
     EXPECT_TRUE(Has(lines, "900 ball 1 phase 5 cell 1 1 1 up 0 0 1")) << out;
     // "keys" heads only the first line; later it is a bad line.
+    // A cutscene solution is no key script; the tool says which it is.
+    WriteFile("cut.txt", "# straight on\ncutscene\nf.\n");
+    EXPECT_EQ(Tool({"--keys", (folder / "cut.txt").string(), "l2"}, out, err), 2);
+    EXPECT_NE(err.find("cut.txt:2: a cutscene solution, not key presses"), std::string::npos) << err;
     WriteFile("twice.keys", "keys\nkeys\n");
     EXPECT_EQ(Tool({"--keys", (folder / "twice.keys").string(), "l2"}, out, err), 2);
     EXPECT_NE(err.find("twice.keys:2: expected"), std::string::npos) << err;
