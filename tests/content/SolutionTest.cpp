@@ -30,6 +30,7 @@
 
 #include <array>
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <set>
 #include <sstream>
@@ -39,6 +40,7 @@
 #include "level/Level.h"
 #include "level/Simulation.h"
 #include "objects/Ball.h"
+#include "objects/BallTestSupport.h"
 #include "objects/Subtitle.h"
 #include "tiles/SliderFloor.h"
 
@@ -118,8 +120,8 @@ int32_t FaceBetween(engLevel& level, const D3DXVECTOR3& from, const D3DXVECTOR3&
         next[a] = (boundary - p[a]) / d;
         delta[a] = 1.0f / std::abs(d);
     }
-    // A wall the eye itself stands in is no wall in the way (a camera on a
-    // face sees past it); at most a few hundred cells lie between.
+    // A level is at most a few hundred cells across; the bound only stops a
+    // walk that would not end.
     for (int guard = 0; guard < 1000; ++guard) {
         const int a = next[0] <= next[1] && next[0] <= next[2] ? 0 : (next[1] <= next[2] ? 1 : 2);
         if (next[a] >= 1.0f) return 0;
@@ -164,6 +166,32 @@ int32_t ReadingTime(const std::string& text) {
 constexpr int32_t kLongestWait = 1500;
 // The ball may pass behind a face for this long.
 constexpr int32_t kLongestHidden = 500;
+
+// The view check itself: a wall between eye and ball is found, from inside
+// the world and from outside it, and ice (drawn with alpha) is seen through.
+TEST(ViewCheckTest, FindsTheWallBetweenEyeAndBallAndSeesThroughIce) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(RDV_BINARY_DIR) / "test-content" / "viewcheck";
+    fs::remove_all(folder);
+    fs::create_directories(folder / "maps");
+    {
+        std::ofstream out(folder / "maps" / "box.tcs", std::ios::binary);
+        for (const char* line : {"BTv1", "-World", "x=4", "y=4", "z=4", "-Wall", "up=x", "sx=1", "sy=0", "sz=0",
+                                 "dy=3", "-Ice", "up=x", "sx=2", "sy=0", "sz=0", "dy=3", "*"})
+            out << line << "\r\n";
+    }
+    Simulation sim(folder);
+    sim.recording().gfx().makeModel = [] { return std::make_shared<QuietModel>(); };
+    sim.Load("box");
+    engLevel& level = *sim.level();
+    auto at = [](float x, float y, float z) { return D3DXVECTOR3(x * 1.5f, y * 1.5f, z * 1.5f); };
+    EXPECT_EQ(FaceBetween(level, at(0, 1, 0), at(1, 1, 0)), -1);      // the wall at x = 0.5
+    EXPECT_EQ(FaceBetween(level, at(1, 1, 0), at(0, 1, 0)), -1);      // from its other side
+    EXPECT_EQ(FaceBetween(level, at(-3, 1, 0.2f), at(1, 1, 0)), -1);  // from outside the world
+    EXPECT_EQ(FaceBetween(level, at(1, 1, 0), at(2, 1, 0)), 0);       // the ice at x = 1.5
+    EXPECT_EQ(FaceBetween(level, at(0, 1, 3), at(0, 2, 0)), 0);       // nothing painted there
+    EXPECT_EQ(FaceBetween(level, at(0, 1, 2), at(1, 1, 1.2f)), 0);    // over the wall's top
+}
 
 class SolutionTest : public ::testing::TestWithParam<ShippedLevel> {};
 
