@@ -89,6 +89,7 @@ const std::vector<OptionRow>& OptionTable() {
              int64_t n;
              if (!ParseInt(v[0], 0, 0x7FFFFFFF, n)) return false;
              o.total = static_cast<int32_t>(n);
+             o.totalGiven = true;
              return true;
          }},
         {"--seed", "a whole number from 0 to 4294967295", 1,
@@ -121,7 +122,7 @@ const std::vector<OptionRow>& OptionTable() {
              o.keysFile = v[0];
              return !v[0].empty();
          }},
-        {"--solutions", "a folder of LEVEL.drive and LEVEL.keys files", 1,
+        {"--solutions", "a folder of LEVEL.txt, LEVEL.drive or LEVEL.keys files", 1,
          [](SimulationOptions& o, const std::vector<std::string>& v, std::string&) {
              o.solutions = v[0];
              return !v[0].empty();
@@ -179,9 +180,19 @@ std::vector<KeyEvent> ReadKeyFile(const std::filesystem::path& path) {
 
 bool ParseKeyScript(std::istream& in, const std::string& source, std::vector<KeyEvent>& events, std::string& error) {
     std::string line;
+    bool first = true;
     for (int number = 1; std::getline(in, line); ++number) {
         const std::string text = ScriptLine(line);
         if (text.empty()) continue;
+        // A kept solution heads its key lines with "keys".
+        const bool head = first && text == "keys";
+        if (first && (text == "cutscene" || text.rfind("loop", 0) == 0)) {
+            error = source + ":" + std::to_string(number) + ": a " + text.substr(0, text.find(' ')) +
+                    " solution, not key presses (a kept solution plays with --solutions)";
+            return false;
+        }
+        first = false;
+        if (head) continue;
         std::istringstream words(text);
         std::string ms, what, code, extra;
         words >> ms >> what >> code;
@@ -197,6 +208,45 @@ bool ParseKeyScript(std::istream& in, const std::string& source, std::vector<Key
         e.time = static_cast<int32_t>(t);
         e.down = what == "down";
         events.push_back(e);
+    }
+    return true;
+}
+
+bool ReadLevelSolution(const std::filesystem::path& path, LevelSolution& solution, std::string& error) {
+    solution = {};
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "no solution file " + path.string();
+        return false;
+    }
+    std::vector<std::pair<int, std::string>> lines;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        const std::string text = Trim(line);
+        if (!text.empty() && text[0] != '#') lines.emplace_back(number, text);
+    }
+    auto fail = [&](int number, const std::string& why) {
+        error = path.string() + ":" + std::to_string(number) + ": " + why;
+        return false;
+    };
+    if (lines.empty()) return fail(1, "empty solution (cutscene, keys or loop MS expected)");
+    std::istringstream head(lines[0].second);
+    head >> solution.form;
+    if (solution.form == "cutscene") {
+        if (lines.size() != 2) return fail(lines[0].first, "a cutscene solution is one command line after \"cutscene\"");
+        solution.command = lines[1].second;
+    } else if (solution.form == "keys") {
+        // The key script reader skips the "keys" head and the comments.
+        std::ifstream again(path, std::ios::binary);
+        if (!ParseKeyScript(again, path.string(), solution.keys, error)) return false;
+    } else if (solution.form == "loop") {
+        std::string ms, extra;
+        int64_t n = 0;
+        if (!(head >> ms) || (head >> extra) || !ParseInt(ms, 1, 0x7FFFFFFF, n) || lines.size() != 1)
+            return fail(lines[0].first, "a loop solution is the one line \"loop MS\" (MS from 1)");
+        solution.loopMs = static_cast<int32_t>(n);
+    } else {
+        return fail(lines[0].first, "unknown solution form \"" + lines[0].second + "\" (cutscene, keys or loop MS)");
     }
     return true;
 }
@@ -302,7 +352,14 @@ void Simulation::Load(const std::string& name) {
         // this one still saw it.
         const int32_t status = raw->EndReason() != 0 ? raw->EndReason() : lastReason_;
         pending_.push_back(std::to_string(time_) + " loadnext " + std::to_string(status));
+        // The game reloads a finished campaign's last level; say it was the end.
+        const bool done = status == 1 && campaign_->mode == engCampaign::Playing && campaign_->count > 0 &&
+                          campaign_->current >= campaign_->count;
         campaign_->LoadNext(status);
+        if (done) {
+            pending_.push_back(std::to_string(time_) + " campaign done");
+            campaignDone_ = true;
+        }
     };
     // The old level may be the one whose Tick is asking for this load: it
     // and its drivers live until that Tick is over.
@@ -324,6 +381,7 @@ void Simulation::Load(const std::string& name) {
 }
 
 void Simulation::BootCampaign(const std::string& name, int32_t start) {
+    campaignDone_ = false;
     campaign_->LoadCampaign(name);
     campaign_->Bootcampaign(start);
 }
@@ -391,7 +449,8 @@ void Simulation::ReportBalls(int64_t time, bool all, const std::function<void(co
     for (size_t i = 0; i < now.size(); ++i) {
         if (!all && i < last_.size() && now[i] == last_[i]) continue;
         const BallState& s = now[i];
-        emit(std::to_string(time) + " ball " + std::to_string(players[i]) + " phase " + std::to_string(s.phase) +
+        // Players as the level file and --drive number them, from 1.
+        emit(std::to_string(time) + " ball " + std::to_string(players[i] + 1) + " phase " + std::to_string(s.phase) +
              " cell " + std::to_string(s.cell[0]) + " " + std::to_string(s.cell[1]) + " " +
              std::to_string(s.cell[2]) + " up " + std::to_string(s.up[0]) + " " + std::to_string(s.up[1]) + " " +
              std::to_string(s.up[2]));
@@ -401,7 +460,7 @@ void Simulation::ReportBalls(int64_t time, bool all, const std::function<void(co
 
 std::string Simulation::ViewText(int32_t player) const {
     const auto& v = rec_->engine.playerViews[static_cast<size_t>(player)];
-    return "view " + std::to_string(player) + " eye " + Fixed2(v.eye.x) + " " + Fixed2(v.eye.y) + " " +
+    return "view " + std::to_string(player + 1) + " eye " + Fixed2(v.eye.x) + " " + Fixed2(v.eye.y) + " " +
            Fixed2(v.eye.z) + " at " + Fixed2(v.lookAt.x) + " " + Fixed2(v.lookAt.y) + " " + Fixed2(v.lookAt.z);
 }
 
@@ -461,6 +520,8 @@ void Simulation::Run(int32_t step, int32_t total, const std::function<void(const
         flush();
         retired_.reset();
         retiredDrivers_.clear();
+        // The campaign's end is the run's last line.
+        if (stopAtCampaignEnd && campaignDone_) break;
         ReportBalls(time_, false, emit);
         if (reportViews) ReportViews(time_, emit);
     }
@@ -488,8 +549,16 @@ int RunSimulator(const std::vector<std::string>& args, const std::filesystem::pa
     if (options.seeded) sim.engine().rng.seed(options.seed);
     sim.reportViews = options.views;
     if (prepare) prepare(sim);
-    // Each level as it loads gets its own solution files when the solutions
-    // folder has them, else the command line's.
+    // Each level as it loads gets its own solution when the solutions
+    // folder is given: NAME.drive or NAME.keys when there, else the kept
+    // NAME.txt. A level with none stops the run (exit 2), naming it, rather
+    // than standing still until the time runs out.
+    sim.stopAtCampaignEnd = !options.solutions.empty();
+    // A campaign played through needs no --ms: it runs until it is done,
+    // bounded by half an hour of game time.
+    constexpr int32_t kCampaignBound = 30 * 60 * 1000;
+    const int32_t total =
+        !options.totalGiven && sim.stopAtCampaignEnd && !options.campaign.empty() ? kCampaignBound : options.total;
     sim.onLevelLoaded = [&](Simulation& s, const std::string& name) {
         auto drives = options.drives;
         auto events = keys;
@@ -498,11 +567,24 @@ int RunSimulator(const std::vector<std::string>& args, const std::filesystem::pa
             const size_t hash = name.rfind('#');
             const std::string file = hash == std::string::npos ? name : name.substr(hash + 1);
             const std::filesystem::path base = std::filesystem::path(options.solutions) / file;
-            std::filesystem::path drive = base, keyFile = base;
+            std::filesystem::path drive = base, keyFile = base, kept = base;
             drive += ".drive";
             keyFile += ".keys";
+            kept += ".txt";
+            const bool ownFiles = std::filesystem::exists(drive) || std::filesystem::exists(keyFile);
             if (std::filesystem::exists(drive)) drives = ReadDriveFile(drive);
             if (std::filesystem::exists(keyFile)) events = ReadKeyFile(keyFile);
+            if (!ownFiles) {
+                if (!std::filesystem::exists(kept))
+                    throw SimulationError("no solution for level " + name + " in " + options.solutions + " (" +
+                                          file + ".txt, " + file + ".drive or " + file + ".keys)");
+                LevelSolution solution;
+                std::string why;
+                if (!ReadLevelSolution(kept, solution, why)) throw SimulationError(why);
+                drives.clear();
+                events = solution.keys;
+                if (solution.form == "cutscene") drives.emplace_back(1, solution.command);
+            }
         }
         for (const auto& [player, command] : drives) s.DriveBall(player, command);
         for (const KeyEvent& e : events) s.ScheduleKey(e.time, e.scanCode, e.down);
@@ -511,7 +593,7 @@ int RunSimulator(const std::vector<std::string>& args, const std::filesystem::pa
     try {
         if (!options.campaign.empty()) sim.BootCampaign(options.campaign, options.start);
         else sim.Load(options.level);
-        sim.Run(options.step, options.total, print);
+        sim.Run(options.step, total, print);
     } catch (const EngineError& e) {
         out << "error " << e.number << " in " << e.source << ": " << e.description << "\n";
         out.flush();

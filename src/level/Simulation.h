@@ -44,13 +44,30 @@ struct KeyEvent {
 
 // Reads a key script: one event a line, "MS down|up SCANCODE" (the scan
 // code in decimal or 0x hex, DirectInput numbering), blank lines and "#"
-// comments skipped. False for the first bad line, with `error` naming
-// `source` and the line number.
+// comments skipped; a first line "keys" (the head of a kept solution) is
+// skipped too. False for the first bad line, with `error` naming `source`
+// and the line number.
 bool ParseKeyScript(std::istream& in, const std::string& source, std::vector<KeyEvent>& events, std::string& error);
+
+// A level's kept solution, LEVEL.txt, named by its first line:
+//   cutscene   the next line is a cutscene command steering player 1's ball
+//   keys       timed key presses follow, as in a key script
+//   loop MS    the level steers itself; it runs MS ms without ending
+// Blank lines and "#" comments are skipped.
+struct LevelSolution {
+    std::string form;            // "cutscene", "keys" or "loop"
+    std::string command;         // cutscene
+    std::vector<KeyEvent> keys;  // keys
+    int32_t loopMs = 0;          // loop
+};
+// False for a missing or bad file, with `error` saying why.
+bool ReadLevelSolution(const std::filesystem::path& path, LevelSolution& solution, std::string& error);
 
 struct SimulationOptions {
     int32_t step = 10;       // ms per tick
     int32_t total = 10000;   // ms of game time
+    bool totalGiven = false; // --ms given (else a campaign played with
+                             // --solutions runs until it is done)
     bool seeded = false;
     uint32_t seed = 0;
     std::string level;
@@ -61,7 +78,7 @@ struct SimulationOptions {
     std::string campaign;    // --campaign
     int32_t start = 1;       // --start (1 New game, 0 Continue)
     bool startGiven = false;
-    std::string solutions;   // --solutions: per-level NAME.drive / NAME.keys
+    std::string solutions;   // --solutions: per-level NAME.txt / NAME.drive / NAME.keys
 };
 
 class Simulation {
@@ -108,6 +125,10 @@ public:
     std::function<void(Simulation&, const std::string& level)> onLevelLoaded;
     // Game time since the simulation started, ms.
     int64_t Time() const { return time_; }
+    // The campaign's last level has been won ("T campaign done" was
+    // reported); with stopAtCampaignEnd Run returns at that tick.
+    bool CampaignDone() const { return campaignDone_; }
+    bool stopAtCampaignEnd = false;
 
 private:
     struct BallState {
@@ -140,6 +161,7 @@ private:
     // Lines raised inside a tick (next-level requests, loads), in order.
     std::vector<std::string> pending_;
     int32_t lastReason_ = 0;
+    bool campaignDone_ = false;
     int64_t time_ = 0;
     int64_t loadTime_ = 0;
     std::vector<KeyEvent> schedule_;
@@ -152,7 +174,9 @@ bool ParseSimulationArguments(const std::vector<std::string>& args, SimulationOp
 
 // The whole tool: parse, load from programFolder, run, print. Returns the
 // exit status (1 for a level that fails to load, 2 for a bad command line,
-// key script or a ball to drive that a level lacks).
+// key script or solution, a level with no solution in the --solutions
+// folder, or a ball to drive that a level lacks). A campaign played with
+// --solutions stops when its last level is won.
 // `prepare` runs on the engine before the load (tests substitute models).
 int RunSimulator(const std::vector<std::string>& args, const std::filesystem::path& programFolder, std::ostream& out,
                  std::ostream& err, const std::function<void(Simulation&)>& prepare = {});

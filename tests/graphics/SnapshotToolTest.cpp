@@ -77,6 +77,34 @@ TEST(SnapshotTool, ViewAndStateOptions) {
     fs::remove(out);
 }
 
+// Without --state a model is drawn as the game first draws it: the ball
+// (a composite whose parts answer state 1) shows, and the flag post's cloth
+// reads from the default eye on +x, along the pole's plane.
+TEST(SnapshotTool, ModelsShowAsTheGameFirstDrawsThem) {
+    if (!fs::exists(kGame / "rondovar-snapshot")) GTEST_SKIP() << "rondovar-snapshot not built";
+    fs::path out = OutFile("first");
+    auto pixels = [&](long& lit, long& red) {
+        int w = 0, h = 0, n = 0;
+        unsigned char* p = stbi_load(out.c_str(), &w, &h, &n, 4);
+        ASSERT_NE(p, nullptr);
+        lit = red = 0;
+        for (int i = 0; i < w * h; ++i) {
+            const unsigned char* q = p + i * 4;
+            if (q[0] + q[1] + q[2] > 30) ++lit;
+            if (q[0] > 60 && q[0] > 2 * q[1] && q[0] > 2 * q[2]) ++red;
+        }
+        stbi_image_free(p);
+    };
+    long lit = 0, red = 0;
+    ASSERT_EQ(RunSnapshot("--model ball_y " + out.string()), 0);
+    pixels(lit, red);
+    EXPECT_GT(lit, 320 * 240 / 10) << "the ball is not drawn";
+    ASSERT_EQ(RunSnapshot("--model flagpost " + out.string()), 0);
+    pixels(lit, red);
+    EXPECT_GT(red, 100) << "the flag's cloth does not show";
+    fs::remove(out);
+}
+
 TEST(SnapshotTool, RefusesBadArgumentsAndMissingModels) {
     if (!fs::exists(kGame / "rondovar-snapshot")) GTEST_SKIP() << "rondovar-snapshot not built";
     fs::path out = OutFile("bad");

@@ -68,10 +68,10 @@ TEST_F(SimulationTest, ABallOnAFloorBouncesOnTheSpotAtTheExactMilliseconds) {
                         "y=1", "z=1", "player=1", "up=z"});
     const std::vector<std::string> lines = Simulate("rest", 1, 3000);
     const std::vector<std::string> want = {
-        "0 ball 0 phase 1 cell 1 1 1 up 0 0 1",    "1 ball 0 phase 3 cell 1 1 1 up 0 0 1",
-        "500 ball 0 phase 2 cell 1 1 1 up 0 0 1",  "900 ball 0 phase 1 cell 1 1 1 up 0 0 1",
-        "1300 ball 0 phase 3 cell 1 1 1 up 0 0 1", "1800 ball 0 phase 2 cell 1 1 1 up 0 0 1",
-        "2200 ball 0 phase 1 cell 1 1 1 up 0 0 1", "2600 ball 0 phase 3 cell 1 1 1 up 0 0 1"};
+        "0 ball 1 phase 1 cell 1 1 1 up 0 0 1",    "1 ball 1 phase 3 cell 1 1 1 up 0 0 1",
+        "500 ball 1 phase 2 cell 1 1 1 up 0 0 1",  "900 ball 1 phase 1 cell 1 1 1 up 0 0 1",
+        "1300 ball 1 phase 3 cell 1 1 1 up 0 0 1", "1800 ball 1 phase 2 cell 1 1 1 up 0 0 1",
+        "2200 ball 1 phase 1 cell 1 1 1 up 0 0 1", "2600 ball 1 phase 3 cell 1 1 1 up 0 0 1"};
     EXPECT_EQ(lines, want);
 }
 
@@ -81,14 +81,14 @@ TEST_F(SimulationTest, AScriptedBallRollsAlongTheRowFallsOffAndStartsAgain) {
                        "controller=1"});
     const std::vector<std::string> lines = Simulate("row", 10, 12000);
     // 1300 ms a cell: 3 (500), 37 (210), 36 (190), step, 5 (400).
-    EXPECT_TRUE(Has(lines, "900 ball 0 phase 5 cell 1 1 1 up 0 0 1"));
-    EXPECT_TRUE(Has(lines, "2200 ball 0 phase 5 cell 1 2 1 up 0 0 1"));
-    EXPECT_TRUE(Has(lines, "3500 ball 0 phase 5 cell 1 3 1 up 0 0 1"));
-    EXPECT_TRUE(Has(lines, "4800 ball 0 phase 5 cell 1 4 1 up 0 0 1"));
+    EXPECT_TRUE(Has(lines, "900 ball 1 phase 5 cell 1 1 1 up 0 0 1"));
+    EXPECT_TRUE(Has(lines, "2200 ball 1 phase 5 cell 1 2 1 up 0 0 1"));
+    EXPECT_TRUE(Has(lines, "3500 ball 1 phase 5 cell 1 3 1 up 0 0 1"));
+    EXPECT_TRUE(Has(lines, "4800 ball 1 phase 5 cell 1 4 1 up 0 0 1"));
     // Nothing under the fifth cell: it falls out of the world.
-    EXPECT_TRUE(Has(lines, "5200 ball 0 phase 10 cell 1 4 1 up 0 0 1"));
-    EXPECT_TRUE(Has(lines, "5800 ball 0 phase 10 cell 1 4 0 up 0 0 1"));
-    EXPECT_TRUE(Has(lines, "6400 ball 0 phase 10 cell 1 4 -1 up 0 0 1"));
+    EXPECT_TRUE(Has(lines, "5200 ball 1 phase 10 cell 1 4 1 up 0 0 1"));
+    EXPECT_TRUE(Has(lines, "5800 ball 1 phase 10 cell 1 4 0 up 0 0 1"));
+    EXPECT_TRUE(Has(lines, "6400 ball 1 phase 10 cell 1 4 -1 up 0 0 1"));
     EXPECT_TRUE(Has(lines, "6400 endlevel 2"));
     // After the lost ball's countdown the level asks for the next one and
     // the ball is put back at its start.
@@ -99,7 +99,7 @@ TEST_F(SimulationTest, AScriptedBallRollsAlongTheRowFallsOffAndStartsAgain) {
     EXPECT_GE(std::stoi(time), 11400);
     EXPECT_LE(std::stoi(time), 11410);
     ASSERT_NE(at + 1, lines.end());
-    EXPECT_EQ(*(at + 1), time + " ball 0 phase 1 cell 1 0 1 up 0 0 1");
+    EXPECT_EQ(*(at + 1), time + " ball 1 phase 1 cell 1 0 1 up 0 0 1");
 }
 
 TEST_F(SimulationTest, CommandLineOptionsAndLoadErrors) {
@@ -161,8 +161,8 @@ TEST_F(SimulationTest, ADrivenBallRollsOntoItsFlagPostAndWins) {
     EXPECT_EQ(TimeOf(Simulate("goal", 10, 6000), "endlevel 1"), -1);
 
     const std::vector<std::string> lines = Simulate("goal", 10, 6000, [](Simulation& sim) { sim.DriveBall(1, "f."); });
-    EXPECT_TRUE(Has(lines, "900 ball 0 phase 5 cell 1 1 1 up 0 0 1"));
-    EXPECT_TRUE(Has(lines, "2200 ball 0 phase 5 cell 1 2 1 up 0 0 1"));
+    EXPECT_TRUE(Has(lines, "900 ball 1 phase 5 cell 1 1 1 up 0 0 1"));
+    EXPECT_TRUE(Has(lines, "2200 ball 1 phase 5 cell 1 2 1 up 0 0 1"));
     const int64_t won = TimeOf(lines, "endlevel 1");
     EXPECT_GE(won, 2200);
     EXPECT_LE(won, 2210);
@@ -189,7 +189,7 @@ TEST_F(SimulationTest, KeysPressedAtSetTimesSteerTheBallAsAPlayersKeysDo) {
     constexpr int kUp = 0xC8;
     // Held from the start: the same roll as the cutscene command.
     std::vector<std::string> lines = Simulate("goal", 10, 4000, [](Simulation& sim) { sim.ScheduleKey(0, kUp, true); });
-    EXPECT_TRUE(Has(lines, "900 ball 0 phase 5 cell 1 1 1 up 0 0 1"));
+    EXPECT_TRUE(Has(lines, "900 ball 1 phase 5 cell 1 1 1 up 0 0 1"));
     EXPECT_GE(TimeOf(lines, "endlevel 1"), 2200);
     EXPECT_LE(TimeOf(lines, "endlevel 1"), 2210);
 
@@ -199,7 +199,7 @@ TEST_F(SimulationTest, KeysPressedAtSetTimesSteerTheBallAsAPlayersKeysDo) {
         sim.ScheduleKey(600, kUp, false);
         sim.ScheduleKey(400, kUp, true);
     });
-    EXPECT_TRUE(Has(lines, "900 ball 0 phase 5 cell 1 1 1 up 0 0 1"));
+    EXPECT_TRUE(Has(lines, "900 ball 1 phase 5 cell 1 1 1 up 0 0 1"));
     EXPECT_EQ(TimeOf(lines, "endlevel 1"), -1);
     for (const auto& l : lines) EXPECT_EQ(l.find("cell 1 2 1"), std::string::npos) << l;
 
@@ -265,11 +265,11 @@ TEST_F(SimulationTest, TheViewsFollowTheDirectorFromCameraToCamera) {
     const std::vector<ViewLine> views = Views(lines);
     ASSERT_GE(views.size(), 3u);
     // Both views as the level starts them, at time 0.
-    EXPECT_EQ(lines[1], "0 view 0 eye -2.00 -2.00 5.00 at 4.50 4.50 3.00");
-    EXPECT_EQ(lines[2], "0 view 1 eye -2.00 -2.00 5.00 at 4.50 4.50 3.00");
-    // The first tick puts player 0's eye on the camera that sees the ball.
+    EXPECT_EQ(lines[1], "0 view 1 eye -2.00 -2.00 5.00 at 4.50 4.50 3.00");
+    EXPECT_EQ(lines[2], "0 view 2 eye -2.00 -2.00 5.00 at 4.50 4.50 3.00");
+    // The first tick puts player 1's eye on the camera that sees the ball.
     EXPECT_EQ(views[2].time, 10);
-    EXPECT_EQ(views[2].player, 0);
+    EXPECT_EQ(views[2].player, 1);
     EXPECT_FLOAT_EQ(views[2].eye[0], 4.5f);
     EXPECT_FLOAT_EQ(views[2].eye[1], 0.0f);
     EXPECT_FLOAT_EQ(views[2].eye[2], 4.5f);
@@ -278,8 +278,8 @@ TEST_F(SimulationTest, TheViewsFollowTheDirectorFromCameraToCamera) {
     // out of the first camera's reach, and by cell 5 it is out for good.
     // Within one visibility check (250 ms) the eye leaves for the second
     // camera.
-    const int64_t atFour = TimeOf(lines, "ball 0 phase 5 cell 1 4 1 up 0 0 1");
-    const int64_t atFive = TimeOf(lines, "ball 0 phase 5 cell 1 5 1 up 0 0 1");
+    const int64_t atFour = TimeOf(lines, "ball 1 phase 5 cell 1 4 1 up 0 0 1");
+    const int64_t atFive = TimeOf(lines, "ball 1 phase 5 cell 1 5 1 up 0 0 1");
     ASSERT_GT(atFour, 0);
     ASSERT_GT(atFive, atFour);
     int64_t leaves = -1, arrives = -1;
@@ -287,7 +287,7 @@ TEST_F(SimulationTest, TheViewsFollowTheDirectorFromCameraToCamera) {
     int between = 0;
     for (const ViewLine& v : views) {
         if (v.time == 0) continue;
-        EXPECT_EQ(v.player, 0) << "player 1 has no director";
+        EXPECT_EQ(v.player, 1) << "player 2 has no director";
         if (leaves < 0 && v.eye[1] != 0.0f) leaves = v.time;
         if (leaves >= 0 && arrives < 0) {
             EXPECT_GE(v.eye[1], lastY) << "the glide goes one way at " << v.time;
@@ -348,7 +348,7 @@ TEST_F(SimulationTest, ACampaignIsPlayedThroughLevelByLevelAndItsProgressKept) {
     EXPECT_GE(second, 5200);
     EXPECT_LE(second, 5220);
     EXPECT_TRUE(Has(lines, std::to_string(second) + " loadnext 1"));
-    EXPECT_TRUE(Has(lines, std::to_string(second) + " ball 0 phase 1 cell 1 0 1 up 0 0 1"));
+    EXPECT_TRUE(Has(lines, std::to_string(second) + " ball 1 phase 1 cell 1 0 1 up 0 0 1"));
     EXPECT_EQ(TimeOf(lines, "endlevel 2"), -1);
     // Reaching level 3 is saved: one record, the name right-aligned.
     auto progress = [&] {
@@ -390,6 +390,70 @@ TEST_F(SimulationTest, ACampaignIsPlayedThroughLevelByLevelAndItsProgressKept) {
     EXPECT_NE(out.find(" loadnext 1\nerror 1002 in Engine->LoadLevel"), std::string::npos) << out;
     EXPECT_EQ(Tool({"--campaign", "nosuch"}, out, err), 1);
     EXPECT_EQ(out, "error 1002 in Engine->Game->LoadCampaign: Couldn't open package: nosuch\n");
+}
+
+// The solutions the project keeps, LEVEL.txt, serve the tool as they are:
+// --solutions plays a campaign through with them and stops when its last
+// level is won, a level with none is named (status 2) instead of standing
+// still, and --keys takes a kept key solution with its "keys" head.
+TEST_F(SimulationTest, KeptSolutionFilesPlayACampaignThroughAndAMissingOneIsNamed) {
+    for (const char* name : {"l1", "l2", "l3"}) WriteGoalLevel(name);
+    std::filesystem::create_directories(folder / "data");
+    WriteFile("data/camp.dat", "N=3\n1=l1\n2=l2\n3=l3\n");
+    std::filesystem::create_directories(folder / "solutions");
+    WriteFile("solutions/l1.txt", "# straight on\ncutscene\nf.\n");
+    WriteFile("solutions/l2.txt", "# Up held\nkeys\n0 down 0xC8\n");
+    const std::string solutions = (folder / "solutions").string();
+
+    std::string out, err;
+    EXPECT_EQ(Tool({"--campaign", "camp", "--solutions", solutions, "--ms", "60000"}, out, err), 2);
+    EXPECT_EQ(err, "rondovar-sim: no solution for level l3 in " + solutions + " (l3.txt, l3.drive or l3.keys)\n");
+    // What was played up to there is printed.
+    EXPECT_NE(TimeOf(Lines(out), "level l2"), -1) << out;
+
+    WriteFile("solutions/l3.txt", "cutscene\nf.\n");
+    ASSERT_EQ(Tool({"--campaign", "camp", "--solutions", solutions, "--ms", "60000"}, out, err), 0) << err;
+    std::vector<std::string> lines = Lines(out);
+    ASSERT_FALSE(lines.empty());
+    // l1 and l2 take 5200 ms each with their endings; l3's ending runs out
+    // at 15600 and the run stops there instead of replaying l3.
+    EXPECT_EQ(lines.back(), "15600 campaign done") << out;
+    EXPECT_TRUE(Has(lines, "15600 loadnext 1"));
+    EXPECT_EQ(TimeOf(lines, "endlevel 2"), -1);
+
+    // A bad kept solution is named with its line.
+    WriteFile("solutions/l1.txt", "cutscene\nf.\nf.\n");
+    EXPECT_EQ(Tool({"--campaign", "camp", "--solutions", solutions}, out, err), 2);
+    EXPECT_NE(err.find("l1.txt:1: a cutscene solution is one command line"), std::string::npos) << err;
+    WriteFile("solutions/l1.txt", "walk\n");
+    EXPECT_EQ(Tool({"--campaign", "camp", "--solutions", solutions}, out, err), 2);
+    EXPECT_NE(err.find("l1.txt:1: unknown solution form"), std::string::npos) << err;
+
+    // --keys reads the kept key solution; its balls are numbered as
+    // --drive numbers them.
+    ASSERT_EQ(Tool({"--ms", "4000", "--keys", (folder / "solutions" / "l2.txt").string(), "l2"}, out, err), 0) << err;
+    lines = Lines(out);
+    EXPECT_GE(TimeOf(lines, "endlevel 1"), 2200);
+    EXPECT_TRUE(Has(lines, "900 ball 1 phase 5 cell 1 1 1 up 0 0 1")) << out;
+    // "keys" heads only the first line; later it is a bad line.
+    // A cutscene solution is no key script; the tool says which it is.
+    WriteFile("cut.txt", "# straight on\ncutscene\nf.\n");
+    EXPECT_EQ(Tool({"--keys", (folder / "cut.txt").string(), "l2"}, out, err), 2);
+    EXPECT_NE(err.find("cut.txt:2: a cutscene solution, not key presses"), std::string::npos) << err;
+    WriteFile("twice.keys", "keys\nkeys\n");
+    EXPECT_EQ(Tool({"--keys", (folder / "twice.keys").string(), "l2"}, out, err), 2);
+    EXPECT_NE(err.find("twice.keys:2: expected"), std::string::npos) << err;
+
+    LevelSolution solution;
+    std::string error;
+    WriteFile("loop.txt", "loop 180000\n");
+    ASSERT_TRUE(ReadLevelSolution(folder / "loop.txt", solution, error)) << error;
+    EXPECT_EQ(solution.form, "loop");
+    EXPECT_EQ(solution.loopMs, 180000);
+    WriteFile("loop.txt", "loop 0\n");
+    EXPECT_FALSE(ReadLevelSolution(folder / "loop.txt", solution, error));
+    EXPECT_FALSE(ReadLevelSolution(folder / "nosuch.txt", solution, error));
+    EXPECT_EQ(error, "no solution file " + (folder / "nosuch.txt").string());
 }
 
 } // namespace

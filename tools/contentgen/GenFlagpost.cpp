@@ -1,8 +1,9 @@
-// The flag post "flagpost" (a pole from the floor face with a red flag),
+// The flag post "flagpost" (a pole from the floor face with a waving red flag),
 // the sky box "skybox" (a large cube seen from inside, blue above, pale at
 // the horizon, dark below, lit by its own colours) and two scenery models: "pillar" (a stone column)
 // and "tree" (a trunk under a green crown). All surfaces are two-sided so
 // that the winding never hides them.
+#include <cmath>
 #include <string>
 
 #include "ContentGen.h"
@@ -37,8 +38,20 @@ void GenFlagpost(Output& out) {
         TcmWriter w(1);
         const float floor = -0.75f;
         Box(w, -0.04f, -0.04f, floor, 0.04f, 0.04f, 0.65f, 0xFF808080u, 0xFFE0E0E0u);
-        TwoSided(w, {0.04f, 0, 0.65f, 0xFFFF2020u}, {0.55f, 0, 0.50f, 0xFFFF2020u}, {0.55f, 0, 0.50f, 0xFFC01010u},
-                 {0.04f, 0, 0.30f, 0xFFC01010u});
+        // The cloth waves across the pole's plane, so that it reads from every
+        // side: flat, it vanishes to a line seen along its edge.
+        constexpr int kFolds = 6;
+        const float length = 0.55f, top = 0.65f, bottom = 0.32f;
+        for (int i = 0; i < kFolds; ++i) {
+            auto at = [&](int k, float z, bool light) {
+                const float t = static_cast<float>(k) / kFolds;
+                const float wave = 0.13f * std::sin(3.14159f * 1.5f * t) * t * 1.6f;
+                // Folds turned to the light are brighter.
+                const uint32_t colour = light ? (k % 2 ? 0xFFFF3030u : 0xFFD81818u) : (k % 2 ? 0xFFC01010u : 0xFF981010u);
+                return V{0.04f + length * t, wave, z - 0.06f * t, colour};
+            };
+            TwoSided(w, at(i, top, true), at(i + 1, top, true), at(i + 1, bottom, false), at(i, bottom, false));
+        }
         Box(w, -0.2f, -0.2f, floor, 0.2f, 0.2f, floor + 0.06f, 0xFF404040u, 0xFF606060u);
         out.WriteText("models", "flagpost.tcm", w.Text());
     }

@@ -30,7 +30,9 @@ struct SnapshotArgs {
     // The default eye looks at the front of models facing +x, from the side
     // the default light shines on.
     D3DXVECTOR3 eye{4, 0, 0}, at{0, 0, 0}, up{0, 0, 1};
-    int state = 0;
+    // The game draws every model first with state 1: the ball as it rolls,
+    // group 1 of a grouped model, the flag post, scenery.
+    int state = 1;
     float phase = 0;
     std::string model;
     std::string out;
@@ -90,7 +92,7 @@ const std::vector<Option> kOptions = {
     {"--eye", "X,Y,Z", "camera position (4,0,0)", [](SnapshotArgs& a, const std::string& v) { a.viewGiven = true; return ParseVec(v, a.eye); }},
     {"--at", "X,Y,Z", "point looked at (0,0,0)", [](SnapshotArgs& a, const std::string& v) { a.viewGiven = true; return ParseVec(v, a.at); }},
     {"--up", "X,Y,Z", "up direction (0,0,1)", [](SnapshotArgs& a, const std::string& v) { return ParseVec(v, a.up); }},
-    {"--state", "N", "state: the group of a mode-3 model, the parts of a composite (0)",
+    {"--state", "N", "state: the group of a mode-3 model, the parts of a composite (1, as the game first draws it)",
      [](SnapshotArgs& a, const std::string& v) { return ParseInt(v, a.state); }},
     {"--phase", "P", "animation phase of a composite, radians (0)",
      [](SnapshotArgs& a, const std::string& v) { return ParseFloat(v, a.phase); }},
