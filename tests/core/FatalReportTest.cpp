@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "core/HostForms.h"
@@ -69,6 +72,21 @@ TEST_F(Report, DetailsExplainTheNumberOtherwise) {
     EXPECT_EQ(host->boxes[1].text,
               "Error 1002 in Engine->LoadLevel->OpenPackage:\r\nCould not find level1\r\n(A package/file access "
               "error occured)");
+}
+
+TEST_F(Report, APlatformErrorNumberIsExplainedByThePlatform) {
+    host->answers.push_back(MsgResult::Yes);
+    FatalErrorReport(engine, EngineError(0, "Init->LoadSettings", "Could not create settings.dat", ENOENT), nullptr);
+    EXPECT_EQ(lines[0].message, "FATAL ERROR: 0(" + std::to_string(ENOENT) +
+                                    ") in Init->LoadSettings: Could not create settings.dat");
+    EXPECT_EQ(lines[2].message, std::string("DLL Code: ") + std::strerror(ENOENT));
+    ASSERT_EQ(host->boxes.size(), 2u);
+    EXPECT_EQ(host->boxes[1].text, std::string("Error 0 in Init->LoadSettings:\r\nCould not create settings.dat\r\n(") +
+                                       std::strerror(ENOENT) + ")");
+    // The codes the error table knows keep its text.
+    EXPECT_EQ(DllCodeText(5), "An invalid parameter was passed to the returning function.");
+    EXPECT_EQ(DllCodeText(0), "Unknown error");
+    EXPECT_EQ(DllCodeText(-7), "Unknown error");
 }
 
 TEST_F(Report, AFailingShutdownIsLoggedAndTheReportGoesOn) {

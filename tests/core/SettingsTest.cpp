@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "FaultyHost.h"
 #include "TempFolder.h"
 #include "core/Engine.h"
 #include "core/Error.h"
@@ -217,6 +220,35 @@ TEST_F(SettingsRun, UnreadableSettingsPathRaisesFromLoadSettings) {
     } catch (const EngineError& e) {
         EXPECT_EQ(e.source, "Init->LoadSettings");
         EXPECT_EQ(e.number, 1002);
+    }
+}
+
+TEST_F(SettingsRun, AFileThatCannotBeCreatedCarriesThePlatformsCode) {
+    // "data" is a file, so the settings file cannot be made below it.
+    WriteBytes(folder.path() / "data", {1});
+    try {
+        LoadSettings(engine);
+        ADD_FAILURE() << "no error";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.source, "Init->LoadSettings");
+        EXPECT_EQ(e.number, 1002);
+        EXPECT_EQ(e.dllCode, ENOTDIR);
+    }
+}
+
+TEST_F(SettingsRun, AHostWindowThatCannotBeShownIsALoadSettingsError) {
+    // A display that refuses the host window, as a missing X server does.
+    auto refusing = std::make_shared<test::FaultyHost>();
+    refusing->onShow = [] { RaiseError(ErrDevice, "frmHost.Show", "Could not create the host window: no display", 111); };
+    engine.platform.host = refusing;
+    try {
+        LoadSettings(engine);
+        ADD_FAILURE() << "no error";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.source, "Init->LoadSettings");
+        EXPECT_EQ(e.number, 1001);
+        EXPECT_EQ(e.description, "Could not create the host window: no display");
+        EXPECT_EQ(e.dllCode, 111);
     }
 }
 

@@ -76,6 +76,12 @@ TEST_F(CampaignTest, ContinueWithoutProgressStartsAtTheFirstLevel) {
     EXPECT_EQ(c.current, 1);
     c.LoadNext(3);
     EXPECT_EQ(loaded, std::vector<std::string>{"f1"});
+    // Looking for the progress leaves an empty progress.dat behind.
+    ASSERT_TRUE(std::filesystem::exists(folder / "data/progress.dat"));
+    EXPECT_EQ(std::filesystem::file_size(folder / "data/progress.dat"), 0u);
+    EXPECT_EQ(c.LoadProgress(), 0);
+    c.SaveProgress(2);
+    EXPECT_EQ(c.LoadProgress(), 2);
 }
 
 TEST_F(CampaignTest, PartialLastRecordIsIgnoredAndReplaced) {

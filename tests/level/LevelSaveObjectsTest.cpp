@@ -212,6 +212,25 @@ TEST_F(SaveObjectsTest, TheEditorsObjectsAreLeftOut) {
     EXPECT_EQ(level->SavedNumberOf(1), 0);
 }
 
+TEST_F(SaveObjectsTest, EveryNameOfTheRegistryMakesAnObject) {
+    for (std::string_view known : engRegistry::Names()) {
+        std::string name(known);
+        std::unique_ptr<LevelObject> made;
+        ASSERT_NO_THROW(made = level->CreateNewObject(name)) << known;
+        ASSERT_NE(made, nullptr) << known;
+        EXPECT_EQ(name, known);
+    }
+    // The older director name loads as a director and saves under its own name.
+    WriteLevel("dock", {"", "-World", "x=2", "y=2", "z=1", "-Ball", "-Dock", "player=1", "*"});
+    level->LoadLevel("dock");
+    ASSERT_EQ(level->MapObjects(), 2);
+    EXPECT_EQ(level->MapObjectName(2), "System.Director");
+    LineListWriter w;
+    level->MapObject(2)->WriteHeader(w);
+    ASSERT_FALSE(w.lines.empty());
+    EXPECT_EQ(w.lines[0], "-Director");
+}
+
 TEST_F(SaveObjectsTest, SlidersAndLaunchFloorsWriteWhatTheyWereGiven) {
     WriteLevel("slide", {"", "-World", "x=4", "y=3", "z=1", "-Ball", "player=1", "-SliderFloor", "copyeffect=true",
                          "effect=-5", "speed=600", "normal=z", "aimode=homing", "intel=50", "slider=(1, 1, 0)",
