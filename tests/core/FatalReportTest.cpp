@@ -74,6 +74,7 @@ TEST_F(Report, DetailsExplainTheNumberOtherwise) {
               "error occured)");
 }
 
+// Departs from the original: an errno the error table does not know gets the platform's text.
 TEST_F(Report, APlatformErrorNumberIsExplainedByThePlatform) {
     host->answers.push_back(MsgResult::Yes);
     FatalErrorReport(engine, EngineError(0, "Init->LoadSettings", "Could not create settings.dat", ENOENT), nullptr);
@@ -89,6 +90,7 @@ TEST_F(Report, APlatformErrorNumberIsExplainedByThePlatform) {
     EXPECT_EQ(DllCodeText(-7), "Unknown error");
 }
 
+// Departs from the original: each shutdown step of the report is guarded on its own.
 TEST_F(Report, AFailingShutdownIsLoggedAndTheReportGoesOn) {
     FatalErrorReport(engine, EngineError(1001, "CreateDevice", "no device"),
                      [] { throw EngineError(1002, "Shutdown", "broken"); });
@@ -150,6 +152,7 @@ TEST(HostForms, QuitWhileTheLoopRunsKeepsTheWindowedForm) {
 namespace rdv {
 namespace {
 
+// Departs from the original: a close during start-up waits for the main loop.
 TEST(HostForms, CloseDuringStartUpWaitsForTheLoop) {
     Engine engine;
     auto host = std::make_shared<HeadlessHost>();

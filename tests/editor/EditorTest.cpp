@@ -363,6 +363,7 @@ TEST_F(EditorTest, TheCameraFliesInItsThreeMouseModes) {
     EXPECT_TRUE(near(camera.position, {0, 1, 0.5f}));
 }
 
+// Departs from the original: the edit camera starts at player 0's view.
 TEST_F(EditorTest, TheCameraStartsAtPlayerZerosViewUnlessPlaced) {
     engine.playerViews[0].eye = {3, 4, 5};
     engine.playerViews[0].lookAt = {3, 6, 5};

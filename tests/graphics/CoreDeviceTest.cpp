@@ -86,6 +86,7 @@ TEST(CoreResolutions, UnknownResolutionSelectsTheSmallestMode) {
     EXPECT_EQ(t->ColourOf("WARNING: Could not use given settings - reverting to default"), 6);
 }
 
+// Departs from the original: an adapter with no modes raises 1001.
 TEST(CoreResolutions, AnAdapterWithoutModesIsADeviceError) {
     Config s;
     s.script.modes.clear();

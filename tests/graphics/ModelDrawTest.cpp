@@ -335,6 +335,7 @@ TEST(ModelDraw, CompositeDrawsThePartsOfItsState) {
     EXPECT_EQ(dev.Count("DrawPrimitive"), 0u);
 }
 
+// Departs from the original: a composite containing itself draws once.
 TEST(ModelDraw, CompositeThatContainsItselfDrawsOnce) {
     Folder f;
     f.Write("models/loop.tco", "2\r\nloop\r\n0\r\n0\r\nleaf\r\n0\r\n0\r\n");

@@ -165,7 +165,8 @@ TEST(TcmReader, AnUnknownRenderModeIsKeptAndReadsNoSequenceExtras) {
     EXPECT_FLOAT_EQ(m.vertices[2].z, 1.0f);
     EXPECT_TRUE(host.textures.empty());
     EXPECT_TRUE(host.logs.empty());
-    // A mode that belongs to another model kind would draw data a tcm lacks.
+    // Departs from the original: a mode that belongs to another model kind
+    // would draw data a tcm lacks, so it is kept as an unknown mode.
     auto taken = Tcm(Join({{"4", "", "240", "1", "3", "0", "1", "T"}, Vtx(0, 0, 0), Vtx(0, 1, 0), Vtx(0, 1, 1)}), host);
     EXPECT_NE(taken.renderMode, kModeX);
     EXPECT_GT(taken.renderMode, kModeGrouped);
@@ -198,7 +199,8 @@ TEST(TcmReader, NothingIsReadOutsideTheData) {
     }
     EXPECT_THAT(host.logs[0].first, HasSubstr("sequence 1 "));
 
-    // A count far beyond the file stops growing at a bound, and runs are cut to it.
+    // Departs from the original: a count far beyond the file stops growing
+    // at a bound, and runs are cut to it.
     host.logs.clear();
     auto huge = Tcm(Join({{"1", "1", "2000000000", "0", "2000000000", "P"}, Vtx(0, 0, 0)}), host);
     EXPECT_LT(huge.vertices.size(), 2000000000u);
@@ -228,6 +230,7 @@ TEST(TcmReader, SequenceKindsAndFlags) {
     EXPECT_FALSE(m.sequences[2].alpha);
 }
 
+// Departs from the original: only the run's own vertices turn black.
 TEST(TcmReader, ReverseBlendingWithoutBlendOpTurnsItsVerticesBlack) {
     FakeHost host;
     auto lines = Join({{"1", "2", "6"}, {"0", "1", "TAR"}, {"3", "1", "T"},

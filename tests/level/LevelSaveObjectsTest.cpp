@@ -84,6 +84,7 @@ const std::vector<std::string> kEveryClass = {
     "-MoveChain", "script=n",
     "*"};
 
+// Departs from the original: every object is saved with every property it was given.
 TEST_F(SaveObjectsTest, EveryClassComesBackWithItsProperties) {
     WriteLevel("every", kEveryClass);
     level->LoadLevel("every");
@@ -196,6 +197,7 @@ TEST_F(SaveObjectsTest, EveryClassComesBackWithItsProperties) {
     }
 }
 
+// Departs from the original: the editor's camera and cursor are not saved.
 TEST_F(SaveObjectsTest, TheEditorsObjectsAreLeftOut) {
     // They come back from EnterEditor; written, they would double up at the
     // next "-e" and the camera's pose would fight the level's director.

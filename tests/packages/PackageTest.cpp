@@ -84,6 +84,7 @@ TEST_F(PackageTest, MissingPlainFileFailsAndLeavesTheDepth) {
     EXPECT_EQ(lines[0].message, "Loading: nothing");
 }
 
+// Departs from the original: references with ".." or an absolute path are refused.
 TEST_F(PackageTest, ReferencesStayInsideTheirDataFolder) {
     folder.Write("maps/sub/deep.tcs", "deep\n");
     folder.Write("secret.txt", "no");
@@ -183,6 +184,7 @@ TEST_F(PackageTest, CorruptDirectoriesFailTheOpen) {
     // An empty entry name never matches the terminator.
     folder.Write("data/empty.pak", RawPak(kPakVersion, cat(entry("a", 8, 1), end)));
     std::string type = "dat";
+    // Departs from the original: a negative offset does not open.
     for (const char* ref : {"neg#a", "nolen#a", "endless#c", "empty#"}) {
         EXPECT_EQ(pk().OpenPackage(ref, "data", type), 0) << ref;
         EXPECT_EQ(pk().Depth(), 0) << ref;
