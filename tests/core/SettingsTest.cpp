@@ -86,6 +86,18 @@ TEST(SettingsFile, EncodeKeepsThePositionsItDoesNotOwn) {
     EXPECT_EQ(out[60], 61);
 }
 
+// Departs from the original: a 16-bit field clamps what it cannot hold
+// instead of wrapping (70000 pixels would be stored as 4464).
+TEST(SettingsFile, SixteenBitFieldsClampInsteadOfWrapping) {
+    Settings s;
+    s.language = -40000;
+    std::vector<uint8_t> out = EncodeSettings(s, 70000, 480, {});
+    ASSERT_EQ(out.size(), 67u);
+    EXPECT_EQ(out[1], 0xFF); EXPECT_EQ(out[2], 0x7F);    // 32767
+    EXPECT_EQ(out[31], 0x00); EXPECT_EQ(out[32], 0x80);  // -32768
+    EXPECT_EQ(DecodeSettings(out).width, 32767);
+}
+
 TEST(SettingsFile, EncodePadsAShortFile) {
     Settings s;
     s.frequency = 22050;
