@@ -36,6 +36,7 @@ TEST_F(LevelTest, HeaderAndPropertyErrorsCarryTheirTextAndSource) {
         {With({"-Wall", "up=w"}), 1005, assign, "Invalid property value for 'up', must be (-)x/y/z : w"},
         {With({"-Wall", "tilt=1"}), 1005, assign, "Property isn't a worldpaint action: tilt"},
         {With({"-Wall", "up=z", "dx=-1"}), 9, assign, "Subscript out of range"},
+        // Departs from the original: the world size is checked.
         {{"", "-World", "x=0"}, 1005, assign, "Invalid world size: x=0"},
         {{"", "-World", "y=-2"}, 1005, assign, "Invalid world size: y=-2"},
         {{"", "-World", "x=300", "y=300", "z=300"}, 1005, assign, "Invalid world size: z=300"},

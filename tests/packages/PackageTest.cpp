@@ -324,6 +324,7 @@ TEST_F(PackageTest, NestedLoadsLogTheirDepth) {
     EXPECT_EQ(pk().Depth(), 0);
 }
 
+// Departs from the original: "#N" with no string N is left as written.
 TEST_F(PackageTest, TextReferencesResolveThroughTheLanguageStrings) {
     EXPECT_EQ(pk().ResolveTextReference("#3"), "#3");  // no catalogue loaded yet
     engine.languageStrings = {"zero", "one", "data#campaign"};

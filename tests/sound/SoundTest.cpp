@@ -291,6 +291,7 @@ TEST_F(SoundTest, TheExtensionDecidesTheModuleType) {
     EXPECT_EQ(LoadError("other").number, 1004);
 }
 
+// Departs from the original: new music is written from the quarter after the play cursor.
 TEST_F(SoundTest, UpdateFillsEveryQuarterNoCursorIsIn) {
     SoundStart(engine);
     auto ring = Ring();
