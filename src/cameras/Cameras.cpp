@@ -165,9 +165,9 @@ void objPointCamera::WriteHeader(LevelWriter& out) {
 
 void objPointCamera::Tick(int32_t&) { lookDir = coneAxis; }
 
-// The cone axis itself, so that a director asking before the first tick
-// still gets the direction the level gave.
-void objPointCamera::WriteRot() { engine_.ParsedVector = Normalised(coneAxis); }
+// The look direction Tick copies from the cone axis (nothing before the
+// first tick).
+void objPointCamera::WriteRot() { engine_.ParsedVector = lookDir; }
 
 bool objPointCamera::CanSeePoint(float& x, float& y, float& z) {
     const D3DXVECTOR3 d = D3DXVECTOR3(x, y, z) - position;
@@ -303,10 +303,9 @@ void objSpireCamera::Reposition(float& x, float& y, float& z) {
     D3DXVECTOR3 across = MaskVectorZero(v, up);
     if (D3DXVec3LengthSq(&across) == 0.0f) across = side;
     side = Normalised(across);
-    // Relative: the ball's own place across the axis, at the ball's height
-    // (the axis point's height is added back to `along`).
-    const D3DXVECTOR3 base =
-        relative ? MaskVectorZero(p, up) + MaskVectorNonZero(axisPoint, up) : axisPoint;
+    // Relative: the ball's own components across the axis; along the axis
+    // only `along` (the ball's height above the axis point) counts.
+    const D3DXVECTOR3 base = relative ? MaskVectorZero(p, up) : axisPoint;
     position = base + side * radius + along;
 }
 

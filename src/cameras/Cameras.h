@@ -79,8 +79,9 @@ public:
     void Reposition(float& x, float& y, float& z) override;
     bool CanSeePoint(float&, float&, float&) override { return true; }
 
-    D3DXVECTOR3 planeVector1{1, 0, 0};
-    D3DXVECTOR3 planeVector2{0, 1, 0};
+    // Only what the level gives: without them the camera stays where it is.
+    D3DXVECTOR3 planeVector1{0, 0, 0};
+    D3DXVECTOR3 planeVector2{0, 0, 0};
     D3DXVECTOR3 lookDir{0, 0, 0};
     D3DXVECTOR3 offset{0, 0, 0};
 
@@ -134,7 +135,7 @@ public:
     float height = -3.0f;
     bool heightRelative = true;
     bool distanceRelative = true;
-    D3DXVECTOR3 radial{0, 0, 1};
+    D3DXVECTOR3 radial{0, 0, 0};  // unset until the first Reposition
 
 protected:
     std::string HeaderName() const override { return "CylinderCamera"; }

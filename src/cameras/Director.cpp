@@ -45,9 +45,9 @@ objDirector::objDirector(Engine& engine, engLevel& level) : engine_(engine), lev
     SetPlayerView(engine_, eye, eye + dir, up, player);
 }
 
-D3DXVECTOR3 objDirector::VectorValue(const std::string& key, const std::string& value, bool normalise) {
-    if (!ParseVectorValue(engine_, value, normalise))
-        RaisePropertyError(ClassName(), "Invalid property value for 'Director." + key + "', must be a vector : " + value);
+// "pos", "lookdir" and "looktile" have no error text of their own.
+D3DXVECTOR3 objDirector::VectorValue(const std::string& value, bool normalise) {
+    if (!ParseVectorValue(engine_, value, normalise)) RaisePropertyError(ClassName(), "");
     return engine_.ParsedVector;
 }
 
@@ -79,16 +79,16 @@ void objDirector::WriteHeader(LevelWriter& out) {
 
 void objDirector::AssignVar(const std::string& key, const std::string& value) {
     if (key == "pos") {
-        eye = eyeGoal = VectorValue(key, value, false);
+        eye = eyeGoal = VectorValue(value, false);
         EyeSet();
     } else if (key == "x" || key == "y" || key == "z") {
         const float v = static_cast<float>(Val(value));
         (key == "x" ? eye.x : key == "y" ? eye.y : eye.z) = v;
         EyeSet();
     } else if (key == "lookdir" || key == "l") {
-        dir = dirGoal = VectorValue(key, value, true);
+        dir = dirGoal = VectorValue(value, true);
     } else if (key == "looktile") {
-        lookTile = VectorValue(key, value, false);
+        lookTile = VectorValue(value, false);
         dir = dirGoal = Normalised(lookTile - eye);
         lookAtTile = true;
     } else if (key == "up") {
@@ -98,7 +98,11 @@ void objDirector::AssignVar(const std::string& key, const std::string& value) {
     } else if (key == "active" || key == "enabled") {
         enabled = BoolValue(value, "Invalid property value for 'Director.enabled', must be true/false : ");
     } else if (key == "startatcam") {
-        snapped = !BoolValue(value, "Invalid property value for 'Director.startatcam', must be true/false : ");
+        // No text of its own either.
+        bool ok = false;
+        const bool v = ParseLevelBool(value, ok);
+        if (!ok) RaisePropertyError(ClassName(), "");
+        snapped = !v;
     } else if (key == "hop") {
         hop = BoolValue(value, "Invalid property value for 'Director.hop', must be true/false : ");
     } else if (key == "player") {

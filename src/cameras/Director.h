@@ -76,7 +76,7 @@ private:
     bool Qualifies(int32_t index);
     void FindBall();
     void EyeSet();
-    D3DXVECTOR3 VectorValue(const std::string& key, const std::string& value, bool normalise);
+    D3DXVECTOR3 VectorValue(const std::string& value, bool normalise);
     bool BoolValue(const std::string& value, const std::string& errorText);
 
     Engine& engine_;

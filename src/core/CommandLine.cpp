@@ -1,10 +1,8 @@
 #include "core/CommandLine.h"
 
-#include <cmath>
-#include <cstdlib>
-
 #include "core/Engine.h"
 #include "core/Error.h"
+#include "core/Number.h"
 #include "platform/FileSearch.h"
 
 namespace rdv {
@@ -16,19 +14,6 @@ constexpr const char* kSource = "Main->ParseCommand";
 
 // The second character of a token, or "" for a token shorter than that.
 std::string SecondChar(const std::string& token) { return token.size() >= 2 ? token.substr(1, 1) : std::string(); }
-
-// The numeric value of a parameter: a leading number with optional sign and
-// decimal point, as the original's conversion read it; no number reads 0.
-int32_t NumericValue(const std::string& text) {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    double value = std::strtod(begin, &end);
-    if (end == begin || !std::isfinite(value)) return 0;
-    if (value > 2147483647.0) return 2147483647;
-    if (value < -2147483648.0) return -2147483647 - 1;
-    // Integer fields round halves to even.
-    return static_cast<int32_t>(std::nearbyint(value));
-}
 
 }  // namespace
 
@@ -106,7 +91,8 @@ void ParseCommand(Engine& engine) {
             if (option == 'f') {
                 engine.flags.startFile = token;
             } else if (option == 'L') {
-                int32_t value = NumericValue(token);
+                // The engine's own number reading: "0x2" is 0, "2.5" is 2.
+                int32_t value = ValLong(token);
                 engine.flags.languageOverride = value == 0 ? -1 : value;
                 option = 'f';
             } else {

@@ -1,6 +1,7 @@
 #pragma once
 // The one error type of the engine: number, source, description and the
 // platform's last error code ("DLL code").
+#include <cerrno>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -37,6 +38,10 @@ enum ErrorNumber : int32_t {
                                     int32_t dllCode = 0) {
     throw EngineError(number, source, description, dllCode);
 }
+
+// The platform's code for the failure just seen (errno), for the error's DLL
+// code; read it before anything else can change it.
+inline int32_t PlatformErrorCode() { return static_cast<int32_t>(errno); }
 
 // Rethrows an engine error with a new source; the caller catches and passes
 // the error on, as the step names of the source path demand.

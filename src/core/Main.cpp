@@ -74,6 +74,8 @@ void ShutdownPass(Engine& engine) {
                              4);
         } catch (const std::exception& e) {
             engine.log.Write(std::string("WARNING: ") + name + " failed: " + e.what(), 4);
+        } catch (...) {
+            engine.log.Write(std::string("WARNING: ") + name + " failed", 4);
         }
     };
     step(GameShutdown, "GameShutdown");
@@ -97,6 +99,11 @@ void Main(Engine& engine) {
         return;
     } catch (const std::exception& e) {
         FatalErrorReport(engine, AsEngineError(e), [&engine] { ShutdownPass(engine); });
+        return;
+    } catch (...) {
+        // Not even a standard exception (a plug-in may throw anything): the
+        // report and the closed log still come.
+        FatalErrorReport(engine, EngineError(0, "Main", "Unknown exception"), [&engine] { ShutdownPass(engine); });
         return;
     }
     engine.log.CloseLog();

@@ -25,16 +25,20 @@ std::vector<uint8_t> ReadOrCreate(const std::filesystem::path& path) {
         std::filesystem::create_directories(path.parent_path(), ec);
         std::ofstream create(path, std::ios::binary);
         if (!create) {
-            RaiseError(ErrFileAccess, kLoadSource,
-                       "Could not create " + path.string() + ": " + std::strerror(errno));
+            const int32_t code = PlatformErrorCode();
+            RaiseError(ErrFileAccess, kLoadSource, "Could not create " + path.string() + ": " + std::strerror(code),
+                       code);
         }
         return {};
     }
     if (!std::filesystem::is_regular_file(path, ec)) RaiseError(ErrFileAccess, kLoadSource, path.string() + " is not a file");
     std::ifstream in(path, std::ios::binary);
-    if (!in) RaiseError(ErrFileAccess, kLoadSource, "Could not open " + path.string() + ": " + std::strerror(errno));
+    if (!in) {
+        const int32_t code = PlatformErrorCode();
+        RaiseError(ErrFileAccess, kLoadSource, "Could not open " + path.string() + ": " + std::strerror(code), code);
+    }
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) RaiseError(ErrFileAccess, kLoadSource, "Could not read " + path.string());
+    if (in.bad()) RaiseError(ErrFileAccess, kLoadSource, "Could not read " + path.string(), PlatformErrorCode());
     return bytes;
 }
 
@@ -48,30 +52,32 @@ std::vector<uint8_t> ReadIfPresent(const std::filesystem::path& path) {
 
 void LoadSettings(Engine& engine) {
     engine.log.Write("Loading Settings...", 2);
+    // Every error of the load, the host window's included, leaves with this
+    // step's source and its own number, description and platform code.
     try {
         std::vector<uint8_t> bytes = ReadOrCreate(SettingsPath(engine.programFolder));
-        Settings s = DecodeSettings(bytes);
-        s.interlacing = true;
-        engine.settings = s;
+        Settings loaded = DecodeSettings(bytes);
+        loaded.interlacing = true;
+        engine.settings = loaded;
+
+        const CommandFlags& flags = engine.flags;
+        Settings& s = engine.settings;
+        if (flags.displayOverrideGiven) s.windowed = flags.displayOverrideWindowed;
+        if (s.windowed) {
+            ShowHostWindow(engine, HostForm::Windowed);
+            engine.mouseCapture = !flags.mouseRelease;
+        } else {
+            ShowHostWindow(engine, HostForm::Full);
+            engine.mouseCapture = true;
+        }
+        if (flags.languageOverride != 0) s.language = flags.languageOverride == -1 ? 0 : flags.languageOverride;
+        if (flags.soundOverride == 1) s.soundOn = false;
+        if (flags.soundOverride == 2) s.soundOn = true;
     } catch (const EngineError& e) {
         RethrowWithSource(e, kLoadSource);
     } catch (const std::exception& e) {
         RaiseError(ErrFileAccess, kLoadSource, e.what());
     }
-
-    const CommandFlags& flags = engine.flags;
-    Settings& s = engine.settings;
-    if (flags.displayOverrideGiven) s.windowed = flags.displayOverrideWindowed;
-    if (s.windowed) {
-        ShowHostWindow(engine, HostForm::Windowed);
-        engine.mouseCapture = !flags.mouseRelease;
-    } else {
-        ShowHostWindow(engine, HostForm::Full);
-        engine.mouseCapture = true;
-    }
-    if (flags.languageOverride != 0) s.language = flags.languageOverride == -1 ? 0 : flags.languageOverride;
-    if (flags.soundOverride == 1) s.soundOn = false;
-    if (flags.soundOverride == 2) s.soundOn = true;
 }
 
 void SaveSettings(Engine& engine) {

@@ -190,9 +190,9 @@ void WriteFileAtomically(const std::filesystem::path& path, const std::vector<ui
     std::filesystem::path temp = path;
     temp += ".tmp";
     auto fail = [&](const std::string& what) {
-        std::string reason = std::strerror(errno);
+        const int32_t code = PlatformErrorCode();
         ::unlink(temp.c_str());
-        RaiseError(ErrFileAccess, source, what + " " + path.string() + ": " + reason);
+        RaiseError(ErrFileAccess, source, what + " " + path.string() + ": " + std::strerror(code), code);
     };
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) fail("Could not write");

@@ -1,6 +1,7 @@
 #include "core/SystemReport.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "core/Engine.h"
 #include "core/ErrorText.h"
@@ -47,16 +48,27 @@ void LogSystemInfo(Engine& engine) {
     engine.log.Write("Operating System:" + GetOSName(engine), 0);
 }
 
+std::string DllCodeText(int32_t code) {
+    std::string text = ErrorText(code);
+    // A platform code the table does not know (an errno) is explained by the
+    // platform, so the line says what failed.
+    if (text == "Unknown error" && code > 0 && code < 4096) {
+        const char* platform = std::strerror(code);
+        if (platform && *platform) text = platform;
+    }
+    return text;
+}
+
 void FatalErrorReport(Engine& engine, const EngineError& error, const std::function<void()>& shutdown) {
     try {
         engine.log.Write("FATAL ERROR: " + std::to_string(error.number) + "(" + std::to_string(error.dllCode) +
                              ")" + " in " + error.source + ": " + error.description,
                          4);
         engine.log.Write("Error Code: " + ErrorText(error.number), 4);
-        engine.log.Write("DLL Code: " + ErrorText(error.dllCode), 4);
+        engine.log.Write("DLL Code: " + DllCodeText(error.dllCode), 4);
     } catch (...) {
     }
-    const int32_t explained = error.number != 0 ? error.number : error.dllCode;
+    const std::string explained = error.number != 0 ? ErrorText(error.number) : DllCodeText(error.dllCode);
 
     engine.running = false;
     // A second error while taking things down must not hide the first, nor
@@ -76,7 +88,7 @@ void FatalErrorReport(Engine& engine, const EngineError& error, const std::funct
     IHost* host = engine.platform.host.get();
     if (!host) {
         std::fprintf(stderr, "Rondovar II: Error %d in %s: %s (%s)\n", error.number, error.source.c_str(),
-                     error.description.c_str(), ErrorText(explained).c_str());
+                     error.description.c_str(), explained.c_str());
         return;
     }
     try {
@@ -85,7 +97,7 @@ void FatalErrorReport(Engine& engine, const EngineError& error, const std::funct
             MsgButtons::YesNo, MsgIcon::Critical, 2);
         if (answer == MsgResult::Yes) {
             host->MessageBox("Error " + std::to_string(error.number) + " in " + error.source + ":\r\n" +
-                                 error.description + "\r\n(" + ErrorText(explained) + ")",
+                                 error.description + "\r\n(" + explained + ")",
                              "Rondovar II", MsgButtons::OK, MsgIcon::Information, 1);
         }
     } catch (...) {

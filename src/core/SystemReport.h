@@ -25,6 +25,10 @@ void LogSystemInfo(Engine& engine);
 // `shutdown` (the subsystems and host forms, in Main's order; it must cope
 // with subsystems that never started), closes the log and offers the
 // details in a dialog. Never raises.
+// The text of an error's DLL code: ErrorText, or the platform's own
+// description of a platform error number ErrorText does not know.
+std::string DllCodeText(int32_t code);
+
 void FatalErrorReport(Engine& engine, const EngineError& error, const std::function<void()>& shutdown);
 
 } // namespace rdv

@@ -47,10 +47,10 @@ objEditCamera::objEditCamera(Engine& engine) : CameraBase(engine) {}
 void objEditCamera::AssignVar(const std::string& key, const std::string& value) {
     if (key == "pos") {
         position = VectorValue(value, false, "Invalid property value for 'EditCamera.Position', must be a vector : ",
-                               "Engine->LoadLevel->ReadLevelFile->AssignProperty->objEditCamera.Position");
+                               PropertySource(ClassName()));
         placed_ = true;
     } else if (key == "up") {
-        up = VectorValue(value, true, "Invalid property value for 'EditCamera.up', must be a vector: ",
+        up = VectorValue(value, false, "Invalid property value for 'EditCamera.up', must be a vector: ",
                          PropertySource(ClassName()));
     } else if (key == "lookdir") {
         lookDir = VectorValue(value, true, "Invalid property value for 'EditCamera.lookdir', must be a vector : ",

@@ -129,7 +129,16 @@ std::string engCampaign::ProgressPath() const {
 }
 
 int32_t engCampaign::LoadProgress() {
-    const std::vector<char> bytes = ReadAll(ProgressPath());
+    const std::filesystem::path path = ProgressPath();
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        // A first look at the progress leaves the empty file behind.
+        std::filesystem::create_directories(path.parent_path(), ec);
+        std::ofstream create(path, std::ios::binary);
+        if (!create) engine_.log("WARNING: could not create progress.dat", 4);
+        return 0;
+    }
+    const std::vector<char> bytes = ReadAll(path);
     // Only whole records count: a cut-off record at the end is no progress.
     for (size_t p = 0; p + kRecordLength <= bytes.size(); p += kRecordLength) {
         if (std::memcmp(bytes.data() + p, key.data(), kKeyLength) == 0) return ReadInt(bytes.data() + p + kKeyLength);

@@ -272,7 +272,7 @@ void gfxCore::CheckDeviceCompatibility() {
     if (bestDistance == 0) {
         log.Write("Selected Matching Dev/BB pair: " + PairText(bi, bj), 0);
     } else {
-        log.Write("WARNING: Device doesn't seem to be able to run in the given mode: " + std::to_string(wanted) + "bpp", 4);
+        log.Write("WARNING: Device doesn't seem to be able to run in the given mode: " + std::to_string(wanted) + "bpp", 0);
         settingsRepaired = true;
         s.colour32 = !s.colour32;
         log.Write("Selected Dev/BB pair: " + PairText(bi, bj), 0);

@@ -245,7 +245,14 @@ void gfxModel::DisplayMesh(Engine& engine, int32_t state, float phase, float x, 
         DrawTcm(engine, state);
         if (data_.shaderIndex > 0) mb::DisableShader(engine, data_.shaderIndex);
         break;
-    default: break;
+    default:
+        // Any other mode (a tcm file's unknown one): one point from the
+        // start of the vertex list.
+        if (!vertexBuffer_) break;
+        UseEngineFormat(engine, *dev);
+        dev->SetStreamSource(0, vertexBuffer_, sizeof(MeshVertex));
+        dev->DrawPrimitive(D3DPT_POINTLIST, 0, 1);
+        break;
     }
 }
 

@@ -21,15 +21,10 @@ double Field(const std::string& text, size_t first) {
     return Val(text.substr(first - 1, 3));
 }
 
-uint32_t Channel(double v) {
-    int32_t c = RoundHalfEven(v);
-    return static_cast<uint32_t>(c < 0 ? 0 : (c > 255 ? 255 : c));
-}
-
-// Reads lines of one model file and knows when the file has ended.
+// Reads lines of one model file; past its end every line is empty.
 class Reader {
 public:
-    Reader(const LineSource& lines, const std::string& name) : lines_(lines), name_(name) {}
+    explicit Reader(const LineSource& lines) : lines_(lines) {}
 
     std::string Line() {
         auto line = lines_();
@@ -43,17 +38,37 @@ public:
     int32_t Integer() { return RoundHalfEven(Number()); }
     bool Ended() const { return ended_; }
 
-    // A whole record that starts after the end of the file would be read
-    // from nothing; a count that runs past the file is a broken file.
-    void ExpectMore(const std::string& what) {
-        if (ended_) RaiseError(ErrFormat, kLoadSource, "Error in TCM parser (check: " + what + "):" + name_);
-    }
-
 private:
     const LineSource& lines_;
-    const std::string& name_;
     bool ended_ = false;
 };
+
+// Vertices a file may ask for beyond its own end (each an all-zero vertex
+// from empty lines): more would only fill memory.
+constexpr int32_t kMaxVerticesPastTheEnd = 1 << 20;
+
+// Render modes a tcm file cannot take over: they belong to the other model
+// kinds, whose draws expect data a tcm does not have.
+bool TakenRenderMode(int32_t mode) {
+    return mode == kModeNone || mode == kModeX || mode == kModeComposite || mode == kModeBrush;
+}
+constexpr int kModeOtherTcm = 255;
+
+// The primitives of `type` that fit in `available` vertices.
+int32_t PrimitivesThatFit(int32_t type, int64_t available) {
+    if (available <= 0) return 0;
+    int64_t n = 0;
+    switch (type) {
+    case kPointList: n = available; break;
+    case kLineList: n = available / 2; break;
+    case kLineStrip: n = available - 1; break;
+    case kTriangleList: n = available / 3; break;
+    case kTriangleStrip:
+    case kTriangleFan: n = available - 2; break;
+    default: n = 0;
+    }
+    return static_cast<int32_t>(std::clamp<int64_t>(n, 0, INT32_MAX));
+}
 
 void DefaultMaterial(MeshMaterial& m) {
     m = MeshMaterial{};
@@ -64,12 +79,14 @@ void DefaultMaterial(MeshMaterial& m) {
 } // namespace
 
 uint32_t ParseColor(const std::string& text) {
-    if (text.find("RGB") != std::string::npos) {
-        return Channel(Field(text, 1)) * 65536u + Channel(Field(text, 5)) * 256u + Channel(Field(text, 9));
-    }
-    if (text.find("BGR") != std::string::npos) {
-        return Channel(Field(text, 9)) * 65536u + Channel(Field(text, 5)) * 256u + Channel(Field(text, 1));
-    }
+    // The plain sum: fields beyond 255 or below 0 carry into the others, as
+    // the file's numbers say.
+    auto sum = [](double r, double g, double b) {
+        const int64_t v = int64_t{RoundHalfEven(r)} * 65536 + int64_t{RoundHalfEven(g)} * 256 + RoundHalfEven(b);
+        return static_cast<uint32_t>(v);
+    };
+    if (text.find("RGB") != std::string::npos) return sum(Field(text, 1), Field(text, 5), Field(text, 9));
+    if (text.find("BGR") != std::string::npos) return sum(Field(text, 9), Field(text, 5), Field(text, 1));
     double v = std::nearbyint(Val(text));
     // A full ARGB value may exceed the signed range; negative texts wrap as
     // their 32-bit pattern.
@@ -79,14 +96,15 @@ uint32_t ParseColor(const std::string& text) {
 }
 
 void ReadTcm(ModelData& model, const LineSource& lines, const std::string& name, ModelHost& host) {
-    Reader in(lines, name);
+    Reader in(lines);
 
     std::string versionLine = in.Line();
     if (versionLine.size() == 2)
         RaiseError(ErrFormat, kLoadSource, "Error in TCM parser (check: binary):" + name);
-    int32_t version = RoundHalfEven(Val(versionLine));
-    if (version < 1 || version > 4 || in.Ended())
+    // Compared as text: "4.0" or " 4" is no version.
+    if (versionLine != "1" && versionLine != "2" && versionLine != "3" && versionLine != "4")
         RaiseError(ErrFormat, kLoadSource, "Error in TCM parser (check: textmode version):" + name);
+    const int32_t version = versionLine[0] - '0';
 
     model.emissiveSource = 0;
     model.ambientDiffuseSource = 1;
@@ -95,7 +113,7 @@ void ReadTcm(ModelData& model, const LineSource& lines, const std::string& name,
     model.shaderIndex = 0;
     DefaultMaterial(model.material);
 
-    int32_t renderMode = version;
+    int32_t renderMode = version;  // versions 1-3: the version line is the render-mode line
     if (version == 4) {
         std::string flags = in.Line();
         auto has = [&](char c) { return flags.find(c) != std::string::npos; };
@@ -123,10 +141,13 @@ void ReadTcm(ModelData& model, const LineSource& lines, const std::string& name,
         }
         renderMode = in.Integer();
     }
-    // Only three modes exist; anything else would be stored as a mode that
-    // draws nothing and hides the broken file.
-    if (renderMode < 1 || renderMode > 3)
-        RaiseError(ErrFormat, kLoadSource, "Error in TCM parser (check: rendermode):" + name);
+    // An unknown mode is kept: the sequences read no texture or group lines
+    // and the model is drawn by the path for any other mode. One that names
+    // another model kind is kept as a mode no kind uses.
+    if (TakenRenderMode(renderMode)) {
+        host.Log("WARNING: Model render mode " + std::to_string(renderMode) + " drawn as an unknown mode:" + name, 5);
+        renderMode = kModeOtherTcm;
+    }
     model.renderMode = renderMode;
 
     if (renderMode == kModeSimple) {
@@ -144,8 +165,9 @@ void ReadTcm(ModelData& model, const LineSource& lines, const std::string& name,
     model.sequences.clear();
     model.vertices.clear();
     int32_t lowest = 0, highest = 0;
+    // Past the end of the file the kind line is empty, which ends a count
+    // that runs on with the rendermode error.
     for (int32_t s = 1; s <= sequenceCount; ++s) {
-        in.ExpectMore("sequence count");
         MeshSequence seq;
         seq.start = in.Integer();
         seq.count = in.Integer();
@@ -180,9 +202,16 @@ void ReadTcm(ModelData& model, const LineSource& lines, const std::string& name,
     }
 
     // Not sized from the count: a broken count must not allocate the world.
+    // Vertices past the end of the file read as zeros, up to a bound.
     model.vertices.reserve(static_cast<size_t>(std::min(vertexCount, 65536)));
+    int32_t pastTheEnd = 0;
     for (int32_t v = 0; v < vertexCount; ++v) {
-        in.ExpectMore("vertex count");
+        if (in.Ended() && ++pastTheEnd > kMaxVerticesPastTheEnd) {
+            host.Log("WARNING: Model vertex list cut at " + std::to_string(v) + " of " +
+                         std::to_string(vertexCount) + " vertices:" + name,
+                     5);
+            break;
+        }
         MeshVertex vert;
         vert.x = static_cast<float>(in.Number());
         vert.y = static_cast<float>(in.Number());
@@ -196,14 +225,18 @@ void ReadTcm(ModelData& model, const LineSource& lines, const std::string& name,
     }
 
     // A run that reaches past the vertex list would make the device read
-    // beyond its buffer.
+    // beyond its buffer: it is cut to the primitives that fit.
+    const int64_t held = static_cast<int64_t>(model.vertices.size());
     for (size_t s = 0; s < model.sequences.size(); ++s) {
-        const auto& seq = model.sequences[s];
-        int64_t used = SequenceVertexCount(seq.primitiveType, seq.count);
-        if (seq.start < 0 || seq.count < 0 || seq.start + used > vertexCount)
-            RaiseError(ErrFormat, kLoadSource,
-                       "Error in TCM parser (check: sequence range) sequence " + std::to_string(s + 1) +
-                           " from:" + name);
+        auto& seq = model.sequences[s];
+        const int64_t used = SequenceVertexCount(seq.primitiveType, seq.count);
+        if (seq.start >= 0 && seq.count >= 0 && seq.start + used <= held) continue;
+        const int32_t fits = seq.start < 0 ? 0 : PrimitivesThatFit(seq.primitiveType, held - seq.start);
+        host.Log("WARNING: Model sequence " + std::to_string(s + 1) + " runs past its vertices, cut from " +
+                     std::to_string(seq.count) + " to " + std::to_string(fits) + " primitives:" + name,
+                 5);
+        seq.count = fits;
+        if (seq.start < 0) seq.start = 0;
     }
 
     VerifyDriver(model, host.HasBlendOp());
@@ -225,7 +258,7 @@ void ReadTcm(ModelData& model, const LineSource& lines, const std::string& name,
 }
 
 void ReadTco(ModelData& model, const LineSource& lines, const std::string& name, ModelHost& host) {
-    Reader in(lines, name);
+    Reader in(lines);
     int32_t count = in.Integer();
     model.parts.clear();
     for (int32_t i = 1; i <= count; ++i) {

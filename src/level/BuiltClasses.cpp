@@ -33,6 +33,8 @@ void RegisterBuiltClasses(engRegistry& registry) {
                       [](Engine& e, engLevel&) { return std::make_unique<objGravityCamera>(e); });
     registry.Register("System.RotaryCamera", [](Engine& e, engLevel&) { return std::make_unique<objRotaryCamera>(e); });
     registry.Register("System.Director", [](Engine& e, engLevel& l) { return std::make_unique<objDirector>(e, l); });
+    // The older name of the director; it saves itself as "-Director".
+    registry.Register("System.Dock", [](Engine& e, engLevel& l) { return std::make_unique<objDirector>(e, l); });
     registry.Register("System.Flagpost", [](Engine& e, engLevel& l) { return std::make_unique<objFlagpost>(e, l); });
     registry.Register("System.Subtitle", [](Engine& e, engLevel& l) { return std::make_unique<objSubtitleText>(e, l); });
     registry.Register("System.Music", [](Engine& e, engLevel&) { return std::make_unique<objMusic>(e); });

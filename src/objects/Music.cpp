@@ -7,7 +7,9 @@ namespace rdv {
 
 void objMusic::AssignVar(const std::string& key, const std::string& value) {
     if (key != "song") RaiseInvalidProperty(ClassName(), HeaderName(), key);
-    if (handle != 0) RaisePropertyError(ClassName(), "Couldn't load music: already loaded a song");
+    // One song a music object, whether or not sound is on to play it.
+    if (songGiven_) RaisePropertyError(ClassName(), "Couldn't load music: already loaded a song");
+    songGiven_ = true;
     song = value;
     handle = LoadMusic(engine_, value);
     // Nothing loaded (sound off): keep whatever plays.

@@ -26,6 +26,7 @@ protected:
 
 private:
     Engine& engine_;
+    bool songGiven_ = false;
 };
 
 } // namespace rdv

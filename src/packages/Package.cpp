@@ -1,5 +1,6 @@
 #include "packages/Package.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -193,8 +194,7 @@ int32_t engPackage::OpenPackage(const std::string& referenceIn, const std::strin
         if (!found) return fail();
     }
 
-    // Only the directory and the wanted entry are read, so opening one model
-    // of a large archive does not read the whole archive.
+    // Only the directory and the bytes from the wanted entry on are read.
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> pak(std::fopen(pakPath.string().c_str(), "rb"), &std::fclose);
     if (!pak) return fail();
     std::error_code ec;
@@ -243,13 +243,16 @@ int32_t engPackage::OpenPackage(const std::string& referenceIn, const std::strin
     std::string entryType = readLine();
     if (pos + 8 > size) return fail();
     const int64_t offset = readLong();
-    const int64_t length = readLong();
-    if (offset < 0 || length < 0 || offset + length > size) return fail();
+    readLong();  // the length field: each data format ends itself, so it bounds nothing
+    if (offset < 0) return fail();
 
+    // The entry reads from its offset to the end of the archive; beyond that
+    // every byte is 0, as for a plain file.
     auto file = std::make_unique<OpenFile>();
-    file->data.resize(static_cast<size_t>(length));
-    if (length > 0 && (std::fseek(pak.get(), static_cast<long>(offset), SEEK_SET) != 0 ||
-                       std::fread(file->data.data(), 1, file->data.size(), pak.get()) != file->data.size()))
+    const int64_t available = std::max<int64_t>(0, size - offset);
+    file->data.resize(static_cast<size_t>(available));
+    if (available > 0 && (std::fseek(pak.get(), static_cast<long>(offset), SEEK_SET) != 0 ||
+                          std::fread(file->data.data(), 1, file->data.size(), pak.get()) != file->data.size()))
         return fail();
     if (wantType) type = entryType;
     return Allocate(std::move(file));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/Number.h"  // Val, ValLong, RoundHalfEven
 #include "packages/Package.h"  // FloatColor
 #include "platform/d3dx/D3DX8Math.h"
 
@@ -18,13 +19,6 @@ inline constexpr float kWorldScale = 1.5f;
 inline constexpr double kPi = 3.14159;
 inline constexpr double kHalfPi = 1.570795;
 
-// Lenient decimal prefix: leading blanks, sign, digits, one ".", exponent;
-// the rest is ignored; text that does not start with a number gives 0.
-double Val(const std::string& text);
-// Val rounded half to even and clamped to the 32-bit range (integer fields).
-int32_t ValLong(const std::string& text);
-// Round half to even, clamped to the 32-bit range.
-int32_t RoundHalfEven(double value);
 
 // Blanks trimmed from both ends.
 std::string Trim(const std::string& text);

@@ -81,13 +81,16 @@ bool ExistsNoCase(const fs::path& base, const std::string& relative) {
 
 std::vector<fs::path> FindStemMatches(const fs::path& folder, const std::string& stem) {
     std::vector<std::string> names;
-    const std::string want = LowerCase(stem) + ".";
+    const std::string bare = LowerCase(stem);
+    const std::string want = bare + ".";
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code fec;
         if (!it->is_regular_file(fec)) continue;
         std::string name = it->path().filename().string();
-        if (name.size() > want.size() && LowerCase(name.substr(0, want.size())) == want) names.push_back(name);
+        // "name.*" also takes a file called just "name".
+        const std::string lower = LowerCase(name);
+        if (lower == bare || lower.compare(0, want.size(), want) == 0) names.push_back(name);
     }
     std::sort(names.begin(), names.end());
     std::vector<fs::path> result;

@@ -24,7 +24,8 @@ std::filesystem::path ResolveNoCase(const std::filesystem::path& base, const std
 bool ExistsNoCase(const std::filesystem::path& base, const std::string& relative);
 
 // Every regular file in `folder` whose name, ignoring case, is `stem`
-// followed by "." and any extension ("name.*"), sorted by the bytes of their
+// followed by "." and any extension ("name.*", which takes the bare "name"
+// too), sorted by the bytes of their
 // names, so the first is the one a lookup takes.
 std::vector<std::filesystem::path> FindStemMatches(const std::filesystem::path& folder, const std::string& stem);
 

@@ -110,9 +110,12 @@ public:
         SDL_Window*& w = windows_[Index(form)];
         if (!w) {
             if (!video_) {
+                errno = 0;  // so the code below belongs to this failure
                 if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-                    RaiseError(ErrDevice, "frmHost.Show", std::string("No display to open a window on: ") +
-                                                              SDL_GetError());
+                    // SDL gives a text only; errno is the system's code behind it.
+                    const int32_t code = PlatformErrorCode();
+                    RaiseError(ErrDevice, "frmHost.Show",
+                               std::string("No display to open a window on: ") + SDL_GetError(), code);
                 }
                 video_ = true;
             }
@@ -123,10 +126,12 @@ public:
             RequestGameWindowBuffers();
             Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
             if (form == HostForm::Full) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+            errno = 0;
             w = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
             if (!w) {
-                RaiseError(ErrDevice, "frmHost.Show", std::string("Could not create the host window: ") +
-                                                          SDL_GetError());
+                const int32_t code = PlatformErrorCode();
+                RaiseError(ErrDevice, "frmHost.Show",
+                           std::string("Could not create the host window: ") + SDL_GetError(), code);
             }
         }
         SDL_ShowWindow(w);

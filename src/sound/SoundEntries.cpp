@@ -175,11 +175,17 @@ void SoundStart(Engine& engine) {
     if (DSFailed(hr)) return NoDevice(engine, s, "SetCooperativeLevel", hr);
 
     std::string why;
-    if (!s.plugin.Load(plugin, why) || s.plugin.init() != 0) {
+    // The DLL code: the plug-in's own answer from init, or the system's code
+    // when it could not be loaded.
+    int32_t code = 0;
+    errno = 0;
+    if (!s.plugin.Load(plugin, why)) code = PlatformErrorCode();
+    else code = s.plugin.init();
+    if (!s.plugin.init || code != 0) {
         if (!why.empty()) engine.log.Write("WARNING: " + plugin.string() + ": " + why, kWarningColour);
         s.plugin.Unload();
         s.device.reset();
-        RaiseError(ErrDllStart, "Init->Sound->Initialize->LoadPlugin", "Could not load decoders");
+        RaiseError(ErrDllStart, "Init->Sound->Initialize->LoadPlugin", "Could not load decoders", code);
     }
 
     DSBUFFERDESC primaryDesc;

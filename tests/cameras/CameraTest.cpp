@@ -120,6 +120,27 @@ TEST(PlaneCamera, SlidesInItsPlaneToStayInFrontOfTheBall) {
     cam.WriteRot();
     ExpectNear(engine.ParsedVector, {0, 1, 0});
     EXPECT_TRUE(Sees(cam, 100, 100, 100));
+
+    // Without plane vectors there is no plane: the camera stays where it is
+    // and has no look direction.
+    objPlaneCamera bare(engine);
+    Set(bare, {{"pos", "1,2,3"}});
+    bare.Tick(e);
+    ExpectNear(Reposition(engine, bare, {9, 7, -3}), {1.5f, 3, 4.5f});
+    bare.WriteRot();
+    ExpectNear(engine.ParsedVector, {0, 0, 0});
+}
+
+TEST(PointCamera, WriteRotIsTheLookDirectionTheTickCopies) {
+    Engine engine;
+    objPointCamera cam(engine);
+    Set(cam, {{"lx", "0"}, {"ly", "5"}, {"lz", "0"}});
+    cam.WriteRot();
+    ExpectNear(engine.ParsedVector, {0, 0, 0});  // nothing copied yet
+    int32_t e = 10;
+    cam.Tick(e);
+    cam.WriteRot();
+    ExpectNear(engine.ParsedVector, {0, 5, 0});  // as given, not normalised
 }
 
 TEST(SpireCamera, NotRelativeStandsOnItsCircleAndLosesTheBallOutsideIt) {
@@ -137,11 +158,14 @@ TEST(SpireCamera, NotRelativeStandsOnItsCircleAndLosesTheBallOutsideIt) {
     ExpectNear(engine.ParsedVector, {0, 0, 1});
 }
 
-TEST(SpireCamera, RelativeStandsTheRadiusBeyondTheBallAtItsHeight) {
+TEST(SpireCamera, RelativeStandsTheRadiusBeyondTheBallAtItsHeightAboveTheAxisPoint) {
     Engine engine;
     objSpireCamera cam(engine);
     Set(cam, {{"x", "0"}, {"y", "0"}, {"z", "2"}, {"d", "5"}});
-    ExpectNear(Reposition(engine, cam, {3, 0, 1}), {8, 0, 1});
+    // The base is the ball's components across the axis; along it only the
+    // ball's height above the axis point (1 - 3) counts.
+    ExpectNear(Reposition(engine, cam, {3, 0, 1}), {8, 0, -2});
+    ExpectNear(Reposition(engine, cam, {0, 4, 5}), {0, 9, 2});
     EXPECT_TRUE(Sees(cam, 60, 0, 0));
     // An x axis: the side starts along y.
     objSpireCamera sideways(engine);
@@ -152,6 +176,8 @@ TEST(SpireCamera, RelativeStandsTheRadiusBeyondTheBallAtItsHeight) {
 TEST(CylinderCamera, KeepsTheBallBetweenItAndTheAxisAndPointsUpToTheBall) {
     Engine engine;
     objGravityCamera cam(engine);   // axis x through (1, 1, 1), distance 1.5, height -3, both relative
+    cam.WriteUp();
+    ExpectNear(engine.ParsedVector, {0, 0, 0});  // no radial before the first Reposition
     ExpectNear(Reposition(engine, cam, {4, 1, -2}), {1, 1, -3.5f});
     cam.WriteUp();
     ExpectNear(engine.ParsedVector, {0, 0, -1});

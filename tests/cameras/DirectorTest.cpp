@@ -162,8 +162,13 @@ TEST_F(DirectorTest, PropertiesAndTheirErrors) {
     EXPECT_EQ(e.description, "Invalid property value for 'Director.hop', must be true/false : maybe");
     e = ErrorOf([&] { d.AssignVar("player", "0"); });
     EXPECT_EQ(e.description, "Invalid property value for 'Director.player', must be 1 or 2 : 0");
-    e = ErrorOf([&] { d.AssignVar("pos", "1"); });
-    EXPECT_EQ(e.number, 1005);
+    // The vectors and "startatcam" raise with no text of their own.
+    for (const char* key : {"pos", "lookdir", "l", "looktile", "startatcam"}) {
+        e = ErrorOf([&] { d.AssignVar(key, "maybe"); });
+        EXPECT_EQ(e.number, 1005) << key;
+        EXPECT_EQ(e.source, "Engine->LoadLevel->ReadLevelFile->AssignProperty->objDirector.AssignVar") << key;
+        EXPECT_EQ(e.description, "") << key;
+    }
     e = ErrorOf([&] { d.AssignVar("zoom", "1"); });
     EXPECT_EQ(e.description, "Invalid property for 'objDirector': zoom");
 }

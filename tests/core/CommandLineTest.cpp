@@ -91,6 +91,14 @@ TEST(ParseCommand, LanguageOverride) {
     Parsed q("-L -e");
     EXPECT_EQ(q.engine.flags.languageOverride, -1);
     EXPECT_TRUE(q.engine.flags.editor);
+    // The value is read as every number of the engine is: a hex prefix is no
+    // number ("0x2" is 0, so no language), halves round to even, words read 0.
+    EXPECT_EQ(Parsed("-L0x2").engine.flags.languageOverride, -1);
+    EXPECT_EQ(Parsed("-L 2.5").engine.flags.languageOverride, 2);
+    EXPECT_EQ(Parsed("-L 3.5").engine.flags.languageOverride, 4);
+    EXPECT_EQ(Parsed("-L 1e1").engine.flags.languageOverride, 10);
+    EXPECT_EQ(Parsed("-Linf").engine.flags.languageOverride, -1);
+    EXPECT_EQ(Parsed("-L 99999999999").engine.flags.languageOverride, 2147483647);
 }
 
 void ExpectError(const std::string& line, const std::string& description) {

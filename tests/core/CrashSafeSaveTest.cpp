@@ -21,6 +21,7 @@ size_t FilesIn(const fs::path& folder) {
     return n;
 }
 
+// Departs from the original: saves go through a temporary file, a sync and a rename.
 TEST(CrashSafeSave, SettingsSurviveAWriteCutShortAtEveryByte) {
     TempFolder folder("rdv_crashsafe_settings");
     const fs::path path = folder.path() / "settings.dat";
@@ -65,6 +66,7 @@ TEST(CrashSafeSave, SettingsSurviveAWriteCutShortAtEveryByte) {
 
 // The options menu's save, as the engine makes it: the old file survives a
 // cut at every byte, and each failed save is reported, not taken as done.
+// Departs from the original: saves go through a temporary file, a sync and a rename.
 TEST(CrashSafeSave, SaveSettingsKeepsTheOldFileAtEveryCut) {
     TempFolder folder("rdv_crashsafe_savesettings");
     const fs::path path = folder.path() / "data" / "settings.dat";

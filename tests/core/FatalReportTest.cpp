@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "core/HostForms.h"
@@ -71,6 +74,23 @@ TEST_F(Report, DetailsExplainTheNumberOtherwise) {
               "error occured)");
 }
 
+// Departs from the original: an errno the error table does not know gets the platform's text.
+TEST_F(Report, APlatformErrorNumberIsExplainedByThePlatform) {
+    host->answers.push_back(MsgResult::Yes);
+    FatalErrorReport(engine, EngineError(0, "Init->LoadSettings", "Could not create settings.dat", ENOENT), nullptr);
+    EXPECT_EQ(lines[0].message, "FATAL ERROR: 0(" + std::to_string(ENOENT) +
+                                    ") in Init->LoadSettings: Could not create settings.dat");
+    EXPECT_EQ(lines[2].message, std::string("DLL Code: ") + std::strerror(ENOENT));
+    ASSERT_EQ(host->boxes.size(), 2u);
+    EXPECT_EQ(host->boxes[1].text, std::string("Error 0 in Init->LoadSettings:\r\nCould not create settings.dat\r\n(") +
+                                       std::strerror(ENOENT) + ")");
+    // The codes the error table knows keep its text.
+    EXPECT_EQ(DllCodeText(5), "An invalid parameter was passed to the returning function.");
+    EXPECT_EQ(DllCodeText(0), "Unknown error");
+    EXPECT_EQ(DllCodeText(-7), "Unknown error");
+}
+
+// Departs from the original: each shutdown step of the report is guarded on its own.
 TEST_F(Report, AFailingShutdownIsLoggedAndTheReportGoesOn) {
     FatalErrorReport(engine, EngineError(1001, "CreateDevice", "no device"),
                      [] { throw EngineError(1002, "Shutdown", "broken"); });
@@ -132,6 +152,7 @@ TEST(HostForms, QuitWhileTheLoopRunsKeepsTheWindowedForm) {
 namespace rdv {
 namespace {
 
+// Departs from the original: a close during start-up waits for the main loop.
 TEST(HostForms, CloseDuringStartUpWaitsForTheLoop) {
     Engine engine;
     auto host = std::make_shared<HeadlessHost>();

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "FaultyHost.h"
 #include "TempFolder.h"
 #include "core/Engine.h"
 #include "core/Error.h"
@@ -81,6 +84,18 @@ TEST(SettingsFile, EncodeKeepsThePositionsItDoesNotOwn) {
     EXPECT_EQ(out[65], 75);
     EXPECT_EQ(out[33], 34); // bindings written back as read
     EXPECT_EQ(out[60], 61);
+}
+
+// Departs from the original: a 16-bit field clamps what it cannot hold
+// instead of wrapping (70000 pixels would be stored as 4464).
+TEST(SettingsFile, SixteenBitFieldsClampInsteadOfWrapping) {
+    Settings s;
+    s.language = -40000;
+    std::vector<uint8_t> out = EncodeSettings(s, 70000, 480, {});
+    ASSERT_EQ(out.size(), 67u);
+    EXPECT_EQ(out[1], 0xFF); EXPECT_EQ(out[2], 0x7F);    // 32767
+    EXPECT_EQ(out[31], 0x00); EXPECT_EQ(out[32], 0x80);  // -32768
+    EXPECT_EQ(DecodeSettings(out).width, 32767);
 }
 
 TEST(SettingsFile, EncodePadsAShortFile) {
@@ -217,6 +232,35 @@ TEST_F(SettingsRun, UnreadableSettingsPathRaisesFromLoadSettings) {
     } catch (const EngineError& e) {
         EXPECT_EQ(e.source, "Init->LoadSettings");
         EXPECT_EQ(e.number, 1002);
+    }
+}
+
+TEST_F(SettingsRun, AFileThatCannotBeCreatedCarriesThePlatformsCode) {
+    // "data" is a file, so the settings file cannot be made below it.
+    WriteBytes(folder.path() / "data", {1});
+    try {
+        LoadSettings(engine);
+        ADD_FAILURE() << "no error";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.source, "Init->LoadSettings");
+        EXPECT_EQ(e.number, 1002);
+        EXPECT_EQ(e.dllCode, ENOTDIR);
+    }
+}
+
+TEST_F(SettingsRun, AHostWindowThatCannotBeShownIsALoadSettingsError) {
+    // A display that refuses the host window, as a missing X server does.
+    auto refusing = std::make_shared<test::FaultyHost>();
+    refusing->onShow = [] { RaiseError(ErrDevice, "frmHost.Show", "Could not create the host window: no display", 111); };
+    engine.platform.host = refusing;
+    try {
+        LoadSettings(engine);
+        ADD_FAILURE() << "no error";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.source, "Init->LoadSettings");
+        EXPECT_EQ(e.number, 1001);
+        EXPECT_EQ(e.description, "Could not create the host window: no display");
+        EXPECT_EQ(e.dllCode, 111);
     }
 }
 

@@ -111,6 +111,12 @@ TEST_F(EditorTest, PropertiesAndTheirErrors) {
     EXPECT_TRUE(camera.CanSeePoint(x, y, z));
     EXPECT_EQ(ErrorOf(camera, "pos", "abc").description,
               "Invalid property value for 'EditCamera.Position', must be a vector : abc");
+    EXPECT_EQ(ErrorOf(camera, "pos", "abc").source,
+              "Engine->LoadLevel->ReadLevelFile->AssignProperty->objEditCamera.AssignVar");
+    // "up" is taken as given, in world units, not normalised.
+    camera.AssignVar("up", "0,0,2");
+    camera.WriteUp();
+    EXPECT_EQ(engine.ParsedVector, (D3DXVECTOR3{0, 0, 3}));
     EXPECT_EQ(ErrorOf(camera, "up", "abc").description,
               "Invalid property value for 'EditCamera.up', must be a vector: abc");
     EXPECT_EQ(ErrorOf(camera, "lookdir", "abc").description,
@@ -357,6 +363,7 @@ TEST_F(EditorTest, TheCameraFliesInItsThreeMouseModes) {
     EXPECT_TRUE(near(camera.position, {0, 1, 0.5f}));
 }
 
+// Departs from the original: the edit camera starts at player 0's view.
 TEST_F(EditorTest, TheCameraStartsAtPlayerZerosViewUnlessPlaced) {
     engine.playerViews[0].eye = {3, 4, 5};
     engine.playerViews[0].lookAt = {3, 6, 5};

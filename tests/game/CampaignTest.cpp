@@ -68,6 +68,7 @@ TEST_F(CampaignTest, SeparateRecordsWithRightAlignedKeysAndContinue) {
     EXPECT_EQ(a.current, 3);
 }
 
+// Departs from the original: Continue without progress starts at level 1, not the empty entry 0.
 TEST_F(CampaignTest, ContinueWithoutProgressStartsAtTheFirstLevel) {
     Write("data/fresh.dat", "N=2\n1=f1\n2=f2\n");
     engCampaign c = Make();
@@ -76,8 +77,15 @@ TEST_F(CampaignTest, ContinueWithoutProgressStartsAtTheFirstLevel) {
     EXPECT_EQ(c.current, 1);
     c.LoadNext(3);
     EXPECT_EQ(loaded, std::vector<std::string>{"f1"});
+    // Looking for the progress leaves an empty progress.dat behind.
+    ASSERT_TRUE(std::filesystem::exists(folder / "data/progress.dat"));
+    EXPECT_EQ(std::filesystem::file_size(folder / "data/progress.dat"), 0u);
+    EXPECT_EQ(c.LoadProgress(), 0);
+    c.SaveProgress(2);
+    EXPECT_EQ(c.LoadProgress(), 2);
 }
 
+// Departs from the original: a cut-off last progress record counts as none.
 TEST_F(CampaignTest, PartialLastRecordIsIgnoredAndReplaced) {
     Write("data/gamma.dat", "N=2\n1=g1\n2=g2\n");
     Write("data/progress.dat", std::string("       gamma\x02\0\0\0", 16) + std::string("  cut", 5));
@@ -94,6 +102,7 @@ TEST_F(CampaignTest, PartialLastRecordIsIgnoredAndReplaced) {
     EXPECT_EQ(bytes.substr(16, 12), "       delta");
 }
 
+// Departs from the original: a level ending in the editor puts its balls back.
 TEST_F(CampaignTest, MenuBackgroundAndEditorResetBallsAndKeepTheLevel) {
     engCampaign c = Make();
     int resets = 0;

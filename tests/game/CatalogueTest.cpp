@@ -111,6 +111,7 @@ TEST_F(CatalogueTest, CatalogueErrors) {
 
 // A count no menu could offer is a damaged file: it is refused before any
 // table is sized by it, and the tables keep no entry of the bad file.
+// Departs from the original: counts above 65535 raise 1005.
 TEST_F(CatalogueTest, HugeCountsAreRefusedBeforeAllocating) {
     Write("data/langfiles.dat", "N=2000000000\n1=English=en\n");
     auto e = Expect([&] { LoadLanguageCatalog(engine); });

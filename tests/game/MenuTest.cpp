@@ -454,6 +454,7 @@ TEST_F(MenuTest, VolumeStepsInWholePercentsWithinZeroToOneAndReachesThePlugIn) {
     EXPECT_FALSE(game->restartNeeded) << "the volume applies without a restart";
 }
 
+// Departs from the original: the frequency always lands on 11025, 22050 or 44100.
 TEST_F(MenuTest, FrequencyStepsBetween11025And44100) {
     Start();
     engine->settings.frequency = 44100;
@@ -627,6 +628,7 @@ TEST_F(MenuTest, MultisamplingAndAnisotropyStepWithinTheDevicesLimits) {
     EXPECT_EQ(engine->settings.anisotropy, 2);
 }
 
+// Departs from the original: "ATF" at level 1 is linear filtering and MAXMIPLEVEL is left alone.
 TEST_F(MenuTest, ApplyRenderSettingPutsEachOptionOnTheDevice) {
     Start();
     RecordingDevice& dev = *t->device();

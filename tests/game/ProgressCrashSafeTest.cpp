@@ -44,6 +44,7 @@ protected:
     }
 };
 
+// Departs from the original: progress.dat is written through a temporary file, and a failed write is only a warning.
 TEST_F(ProgressCrashSafeTest, OldRecordsSurviveAFullDiskAtEveryByte) {
     Write("data/alpha.dat", "N=5\n1=a\n2=b\n3=c\n4=d\n5=e\n");
     Write("data/beta.dat", "N=5\n1=a\n2=b\n3=c\n4=d\n5=e\n");

@@ -242,6 +242,7 @@ TEST_F(CoreTables, LostDeviceSkipsPresentingUntilItIsResetAndReloaded) {
     EXPECT_EQ(d->Count("Present"), 1u);
 }
 
+// Departs from the original: a failed reset is retried instead of ending the game.
 TEST_F(CoreTables, AFailedResetIsTriedAgainNextFrame) {
     WriteTga(folder / "Textures" / "a.tga", 0xFF112233u, 0);
     g->LoadTexture("a");

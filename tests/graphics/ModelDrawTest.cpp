@@ -196,6 +196,27 @@ TEST(ModelDraw, ModeOneSetsOptionsAndBlendsPerRun) {
     EXPECT_EQ(draws[1].blendOp, D3DBLENDOP_REVSUBTRACT);
 }
 
+TEST(ModelDraw, AnUnknownModeDrawsOnePointFromTheStart) {
+    Folder f;
+    // Mode 9, and the file ends one vertex short: that vertex reads as zeros.
+    f.Write("models/odd.tcm",
+            "4\r\n-\r\n9\r\n1\r\n3\r\n0\r\n1\r\nT\r\n"
+            "1\r\n1\r\n1\r\n255 0 0 RGB\r\n0\r\n0\r\n-\r\n"
+            "0\r\n1\r\n0\r\n255 0 0 RGB\r\n0\r\n0\r\n-\r\n");
+    auto t = MakeRecordingEngine(f.root);
+    gfxModel& m = Get(*t, "odd");
+    ASSERT_EQ(m.renderMode, 9);
+    RecordingDevice& dev = *t->device();
+    EXPECT_EQ(dev.Calls("CreateVertexBuffer").back()->args[0], 3u * 36u);
+    Fresh(*t);
+    Draw(*t, m);
+    const auto draws = Draws(dev);
+    ASSERT_EQ(draws.size(), 1u);
+    EXPECT_EQ(draws[0].type, D3DPT_POINTLIST);
+    EXPECT_EQ(draws[0].start, 0u);
+    EXPECT_EQ(draws[0].count, 1u);
+}
+
 TEST(ModelDraw, NeighbouringListRunsOfOneStateAreOneDraw) {
     // Runs (start, primitives, kind): two joining triangle lists, one after
     // a gap, two blended ones joining, two strips that never join.
@@ -314,6 +335,7 @@ TEST(ModelDraw, CompositeDrawsThePartsOfItsState) {
     EXPECT_EQ(dev.Count("DrawPrimitive"), 0u);
 }
 
+// Departs from the original: a composite containing itself draws once.
 TEST(ModelDraw, CompositeThatContainsItselfDrawsOnce) {
     Folder f;
     f.Write("models/loop.tco", "2\r\nloop\r\n0\r\n0\r\nleaf\r\n0\r\n0\r\n");

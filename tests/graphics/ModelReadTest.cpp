@@ -77,7 +77,11 @@ TEST(ParseColor, RgbBgrAndNumbers) {
     EXPECT_EQ(ParseColor("4278190335"), 0xFF0000FFu);   // alpha in a plain number survives
     EXPECT_EQ(ParseColor("12.5"), 12u);                  // halves round to even
     EXPECT_EQ(ParseColor("RGB"), 0u);                    // short text: missing fields are 0
-    EXPECT_EQ(ParseColor("999 000 000 RGB"), 0xFF0000u); // a field beyond a byte saturates
+    // The plain sum R * 65536 + G * 256 + B: a field beyond a byte carries
+    // into the next one up, a negative one borrows from it.
+    EXPECT_EQ(ParseColor("999 000 000 RGB"), 999u * 65536u);
+    EXPECT_EQ(ParseColor("000 300 000 RGB"), 0x012C00u);
+    EXPECT_EQ(ParseColor("001 000 -01 RGB"), 0x00FFFFu);
 }
 
 TEST(TcmReader, VersionTwoFirstLineIsAlsoTheRenderMode) {
@@ -145,13 +149,64 @@ TEST(TcmReader, ErrorsCarryTheirTexts) {
     EXPECT_EQ(TcmError({"1", "2", "0"}, host, "box").description, "Error in TCM parser (check: empty model):box");
     EXPECT_EQ(TcmError({"1", "2", "3", "0", "1", "T", "0", "1", "Xq"}, host, "box").description,
               "Error in TCM parser (check: rendermode) sequence 2 (X) from:box");
-    // Runs that reach past the vertices would read beyond the buffer.
-    EXPECT_THAT(TcmError(Join({{"1", "1", "3", "1", "1", "T"}, Vtx(0, 0, 0), Vtx(0, 1, 0), Vtx(0, 1, 1)}), host, "box")
-                    .description,
-                HasSubstr("sequence range"));
-    // A vertex count far beyond the file stops at its end.
-    EXPECT_THAT(TcmError(Join({{"1", "1", "2000000000", "0", "1", "T"}, Vtx(0, 0, 0)}), host, "box").description,
-                HasSubstr("Error in TCM parser"));
+    // The version is compared as text.
+    for (const char* v : {"4.0", "  4", "004", "", "1xy"})
+        EXPECT_EQ(TcmError({v}, host, "box").description, "Error in TCM parser (check: textmode version):box") << v;
+    // A sequence count beyond the file meets an empty kind line.
+    EXPECT_EQ(TcmError({"1", "5", "3", "0", "1", "T"}, host, "box").description,
+              "Error in TCM parser (check: rendermode) sequence 2 () from:box");
+}
+
+TEST(TcmReader, AnUnknownRenderModeIsKeptAndReadsNoSequenceExtras) {
+    FakeHost host;
+    auto m = Tcm(Join({{"4", "", "7", "1", "3", "0", "1", "T"}, Vtx(0, 0, 0), Vtx(0, 1, 0), Vtx(0, 1, 1)}), host);
+    EXPECT_EQ(m.renderMode, 7);
+    ASSERT_EQ(m.vertices.size(), 3u);  // no texture or group line was taken from the vertices
+    EXPECT_FLOAT_EQ(m.vertices[2].z, 1.0f);
+    EXPECT_TRUE(host.textures.empty());
+    EXPECT_TRUE(host.logs.empty());
+    // Departs from the original: a mode that belongs to another model kind
+    // would draw data a tcm lacks, so it is kept as an unknown mode.
+    auto taken = Tcm(Join({{"4", "", "240", "1", "3", "0", "1", "T"}, Vtx(0, 0, 0), Vtx(0, 1, 0), Vtx(0, 1, 1)}), host);
+    EXPECT_NE(taken.renderMode, kModeX);
+    EXPECT_GT(taken.renderMode, kModeGrouped);
+    ASSERT_EQ(host.logs.size(), 1u);
+    EXPECT_EQ(host.logs[0].second, 5);
+}
+
+TEST(TcmReader, NothingIsReadOutsideTheData) {
+    FakeHost host;
+    // Past the end every line is empty: the missing vertices are zeros.
+    auto m = Tcm(Join({{"1", "1", "4", "0", "1", "T"}, Vtx(1, 2, 3)}), host);
+    ASSERT_EQ(m.vertices.size(), 4u);
+    EXPECT_FLOAT_EQ(m.vertices[0].z, 3.0f);
+    EXPECT_FLOAT_EQ(m.vertices[3].x, 0.0f);
+    EXPECT_EQ(m.vertices[3].color, 0u);
+    EXPECT_TRUE(host.logs.empty());
+
+    // A run past the vertex list is cut to what fits, with a model warning.
+    auto cut = Tcm(Join({{"1", "3", "4"}, {"0", "5", "T"}, {"2", "3", "S"}, {"9", "1", "P"},
+                         Vtx(0, 0, 0), Vtx(0, 1, 0), Vtx(0, 1, 1), Vtx(0, 0, 1)}),
+                   host);
+    ASSERT_EQ(cut.sequences.size(), 3u);
+    EXPECT_EQ(cut.sequences[0].count, 1);  // 4 vertices hold one triangle
+    EXPECT_EQ(cut.sequences[1].count, 0);  // a strip from vertex 2 has no triangle
+    EXPECT_EQ(cut.sequences[2].count, 0);  // starts beyond the list
+    ASSERT_EQ(host.logs.size(), 3u);
+    for (const auto& [text, colour] : host.logs) {
+        EXPECT_EQ(colour, 5);
+        EXPECT_THAT(text, HasSubstr("WARNING: Model sequence"));
+    }
+    EXPECT_THAT(host.logs[0].first, HasSubstr("sequence 1 "));
+
+    // Departs from the original: a count far beyond the file stops growing
+    // at a bound, and runs are cut to it.
+    host.logs.clear();
+    auto huge = Tcm(Join({{"1", "1", "2000000000", "0", "2000000000", "P"}, Vtx(0, 0, 0)}), host);
+    EXPECT_LT(huge.vertices.size(), 2000000000u);
+    EXPECT_EQ(huge.sequences[0].count, static_cast<int32_t>(huge.vertices.size()));
+    ASSERT_FALSE(host.logs.empty());
+    EXPECT_THAT(host.logs[0].first, HasSubstr("vertex list cut"));
 }
 
 TEST(TcmReader, SequenceKindsAndFlags) {
@@ -175,6 +230,7 @@ TEST(TcmReader, SequenceKindsAndFlags) {
     EXPECT_FALSE(m.sequences[2].alpha);
 }
 
+// Departs from the original: only the run's own vertices turn black.
 TEST(TcmReader, ReverseBlendingWithoutBlendOpTurnsItsVerticesBlack) {
     FakeHost host;
     auto lines = Join({{"1", "2", "6"}, {"0", "1", "TAR"}, {"3", "1", "T"},

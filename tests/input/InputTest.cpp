@@ -181,6 +181,7 @@ TEST_F(InputTest, CursorFollowsTheMouseWithinItsLimits) {
     EXPECT_FLOAT_EQ(engine.input->cursorX, -16.0f / 9.0f);
 }
 
+// Departs from the original: input is cleared when the window loses focus.
 TEST_F(InputTest, FocusLossReacquiresAndHoldsNothing) {
     Start();
     di->KeyDown(dik::UP);

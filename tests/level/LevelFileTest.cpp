@@ -31,14 +31,12 @@ TEST_F(LevelTest, HeaderAndPropertyErrorsCarryTheirTextAndSource) {
         {With({"=3"}), 1005, "Engine->LoadLevel->ReadLevelFile", "Invalid use of property operator: =3"},
         {With({"-ball"}), 1005, "Engine->LoadLevel->ReadLevelFile->NewObject->CreateNewObject",
          "Invalid object: System.ball"},
-        // Known to the game but not built into this engine's registry.
-        {With({"-Dock"}), 1005, "Engine->LoadLevel->ReadLevelFile->NewObject->CreateNewObject",
-         "Invalid object: System.Dock"},
         {With({"-Ball", "bad=1"}), 1005, "Engine->LoadLevel->ReadLevelFile->AssignProperty->objProbe.AssignVar",
          "Invalid property for 'Probe': bad"},
         {With({"-Wall", "up=w"}), 1005, assign, "Invalid property value for 'up', must be (-)x/y/z : w"},
         {With({"-Wall", "tilt=1"}), 1005, assign, "Property isn't a worldpaint action: tilt"},
         {With({"-Wall", "up=z", "dx=-1"}), 9, assign, "Subscript out of range"},
+        // Departs from the original: the world size is checked.
         {{"", "-World", "x=0"}, 1005, assign, "Invalid world size: x=0"},
         {{"", "-World", "y=-2"}, 1005, assign, "Invalid world size: y=-2"},
         {{"", "-World", "x=300", "y=300", "z=300"}, 1005, assign, "Invalid world size: z=300"},
@@ -53,6 +51,12 @@ TEST_F(LevelTest, HeaderAndPropertyErrorsCarryTheirTextAndSource) {
         EXPECT_EQ(e.source, c.source) << name;
         EXPECT_EQ(e.description, c.description) << name;
     }
+    // A name the game knows whose class is not registered fails the same way.
+    Registry(engine).Register("System.Dock", {});
+    WriteLevel("nodock", With({"-Dock"}));
+    const EngineError e = LoadError("nodock");
+    EXPECT_EQ(e.source, "Engine->LoadLevel->ReadLevelFile->NewObject->CreateNewObject");
+    EXPECT_EQ(e.description, "Invalid object: System.Dock");
     // Every failed load closed its file.
     EXPECT_EQ(Packages(engine).OpenCount(), 0u);
 }

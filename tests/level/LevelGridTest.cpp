@@ -73,6 +73,7 @@ TEST_F(GridTest, PaintRunsFollowTheCursor) {
     EXPECT_EQ(level->GetMapObject(2, 1, 1, 0, 1, 0), -3);
 }
 
+// Departs from the original: a paint run leaving its array raises 9.
 TEST_F(GridTest, ARunLeavingItsArrayStopsAtTheFirstOutsideFace) {
     WriteLevel("over", {"", "-World", "x=4", "y=4", "z=4", "-Wall", "up=z", "dx=-1"});
     try {

@@ -82,6 +82,7 @@ TEST_F(LevelTest, TickRunsEveryObjectInOrderWithTheElapsedTime) {
 }
 
 // A sky box writes no depth: whatever it is drawn after would vanish behind it.
+// Departs from the original: sky boxes tick first, wherever the file lists them.
 TEST_F(LevelTest, SkyBoxesTickBeforeTheObjectsListedAheadOfThem) {
     std::vector<std::string> journal;
     level->AddObject(std::make_unique<ProbeObject>("System.Objects.Player.Ball", "", &journal));

@@ -84,6 +84,7 @@ const std::vector<std::string> kEveryClass = {
     "-MoveChain", "script=n",
     "*"};
 
+// Departs from the original: every object is saved with every property it was given.
 TEST_F(SaveObjectsTest, EveryClassComesBackWithItsProperties) {
     WriteLevel("every", kEveryClass);
     level->LoadLevel("every");
@@ -196,6 +197,7 @@ TEST_F(SaveObjectsTest, EveryClassComesBackWithItsProperties) {
     }
 }
 
+// Departs from the original: the editor's camera and cursor are not saved.
 TEST_F(SaveObjectsTest, TheEditorsObjectsAreLeftOut) {
     // They come back from EnterEditor; written, they would double up at the
     // next "-e" and the camera's pose would fight the level's director.
@@ -210,6 +212,25 @@ TEST_F(SaveObjectsTest, TheEditorsObjectsAreLeftOut) {
     EXPECT_EQ(copy.MapObjectName(2), "System.Director");
     // Outside a save no object has a saved number.
     EXPECT_EQ(level->SavedNumberOf(1), 0);
+}
+
+TEST_F(SaveObjectsTest, EveryNameOfTheRegistryMakesAnObject) {
+    for (std::string_view known : engRegistry::Names()) {
+        std::string name(known);
+        std::unique_ptr<LevelObject> made;
+        ASSERT_NO_THROW(made = level->CreateNewObject(name)) << known;
+        ASSERT_NE(made, nullptr) << known;
+        EXPECT_EQ(name, known);
+    }
+    // The older director name loads as a director and saves under its own name.
+    WriteLevel("dock", {"", "-World", "x=2", "y=2", "z=1", "-Ball", "-Dock", "player=1", "*"});
+    level->LoadLevel("dock");
+    ASSERT_EQ(level->MapObjects(), 2);
+    EXPECT_EQ(level->MapObjectName(2), "System.Director");
+    LineListWriter w;
+    level->MapObject(2)->WriteHeader(w);
+    ASSERT_FALSE(w.lines.empty());
+    EXPECT_EQ(w.lines[0], "-Director");
 }
 
 TEST_F(SaveObjectsTest, SlidersAndLaunchFloorsWriteWhatTheyWereGiven) {

@@ -252,6 +252,7 @@ TEST_F(BallTest, VeriDirKeepsTheHeadingAcrossUpAndResetStartsANewLife) {
     EXPECT_FALSE(ball->jumpRequest);
 }
 
+// Departs from the original: a ball without "up" resets to (0, 0, 1).
 TEST_F(BallTest, ABallThatNeverReadAnUpResetsToTheBuiltInUp) {
     ball->up = {1, 0, 0};
     ball->ResetBall();

@@ -150,6 +150,11 @@ TEST_F(PlacedObjectsTest, SceneryAndMusicProperties) {
     EXPECT_EQ(m.handle, 0);
     EngineError e = ErrorOf([&] { m.AssignVar("volume", "1"); });
     EXPECT_EQ(e.description, "Invalid property for 'Music': volume");
+    // A second song is an error with sound off too.
+    e = ErrorOf([&] { m.AssignVar("song", "other"); });
+    EXPECT_EQ(e.description, "Couldn't load music: already loaded a song");
+    EXPECT_EQ(e.source, "Engine->LoadLevel->ReadLevelFile->AssignProperty->objMusic.AssignVar");
+    EXPECT_EQ(m.song, "theme");
 }
 
 } // namespace

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "packages/PakFile.h"
@@ -50,6 +52,15 @@ TEST_F(PackageTest, PlainFileGivesItsExtensionAsTypeAndIgnoresCase) {
     h = pk().OpenPackage("m", "data", type);
     EXPECT_EQ(type, "ab");
     pk().ClosePackage(h);
+
+    // "name.*" takes a file called just "name"; its type is its last three characters.
+    folder.Write("data/credits", "roll\n");
+    type = "dat";
+    h = pk().OpenPackage("credits", "data", type);
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(type, "its");
+    EXPECT_EQ(pk().ReadPackageLine(h), "roll");
+    pk().ClosePackage(h);
 }
 
 TEST_F(PackageTest, SeveralMatchesTakeTheFirstInByteOrderAndNoneKeepsNone) {
@@ -73,6 +84,7 @@ TEST_F(PackageTest, MissingPlainFileFailsAndLeavesTheDepth) {
     EXPECT_EQ(lines[0].message, "Loading: nothing");
 }
 
+// Departs from the original: references with ".." or an absolute path are refused.
 TEST_F(PackageTest, ReferencesStayInsideTheirDataFolder) {
     folder.Write("maps/sub/deep.tcs", "deep\n");
     folder.Write("secret.txt", "no");
@@ -165,14 +177,15 @@ TEST_F(PackageTest, CorruptDirectoriesFailTheOpen) {
     // Offsets are counted from the magic; the payload follows the directory.
     folder.Write("data/past.pak", RawPak(kPakVersion, cat(cat(entry("a", 1000, 4), end), payload)));
     folder.Write("data/neg.pak", RawPak(kPakVersion, cat(cat(entry("a", -5, 4), end), payload)));
-    folder.Write("data/long.pak", RawPak(kPakVersion, cat(cat(entry("a", 20, 5000), end), payload)));
+    folder.Write("data/long.pak", RawPak(kPakVersion, cat(cat(entry("a", 25, 5000), end), payload)));
     folder.Write("data/nolen.pak", RawPak(kPakVersion, Bytes("a\r\ndat\r\n\x10\x00")));
     // No empty name: the directory runs into the end of the file.
     folder.Write("data/endless.pak", RawPak(kPakVersion, cat(entry("a", 8, 1), entry("b", 8, 1))));
     // An empty entry name never matches the terminator.
     folder.Write("data/empty.pak", RawPak(kPakVersion, cat(entry("a", 8, 1), end)));
     std::string type = "dat";
-    for (const char* ref : {"past#a", "neg#a", "long#a", "nolen#a", "endless#c", "empty#"}) {
+    // Departs from the original: a negative offset does not open.
+    for (const char* ref : {"neg#a", "nolen#a", "endless#c", "empty#"}) {
         EXPECT_EQ(pk().OpenPackage(ref, "data", type), 0) << ref;
         EXPECT_EQ(pk().Depth(), 0) << ref;
     }
@@ -181,6 +194,22 @@ TEST_F(PackageTest, CorruptDirectoriesFailTheOpen) {
     int32_t h = pk().OpenPackage("endless#b", "data", type);
     EXPECT_GT(h, 0);
     pk().ClosePackage(h);
+
+    // The length field bounds nothing: an entry longer than the archive reads
+    // to the archive's end, one that starts past the end reads as zeros.
+    h = pk().OpenPackage("long#a", "data", type);
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(pk().ReadPackageLine(h), "0123456789");
+    EXPECT_TRUE(pk().PackageEOF(h));
+    EXPECT_EQ(pk().ReadPackageLong(h), 0);
+    pk().ClosePackage(h);
+    h = pk().OpenPackage("past#a", "data", type);
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(pk().PackageLength(h), 0);
+    EXPECT_EQ(pk().ReadPackageLine(h), "");
+    EXPECT_EQ(pk().ReadPackageLong(h), 0);
+    pk().ClosePackage(h);
+    EXPECT_EQ(pk().Depth(), 0);
 }
 
 TEST_F(PackageTest, ReadsPastTheEndYieldZeros) {
@@ -197,14 +226,29 @@ TEST_F(PackageTest, ReadsPastTheEndYieldZeros) {
     EXPECT_EQ(pk().ReadPackageColor(h), (FloatColor{0, 0, 0, 0}));
     pk().ClosePackage(h);
 
-    // An archive entry ends at its length: the next entry's bytes are not read.
-    folder.Write("data/two.pak", MakePak({{"a", "bin", {1, 2}}, {"b", "bin", {0xFF, 0xFF, 0xFF, 0xFF}}}));
+    // An archive entry reads on from its offset to the archive's end (each
+    // format ends itself), so it runs into the next entry and then zeros.
+    folder.Write("data/two.pak", MakePak({{"a", "bin", {1, 2}}, {"b", "bin", {0xFF, 0xFF, 0xFF, 0x7F}}}));
     h = pk().OpenPackage("two#a", "data", type);
     ASSERT_GT(h, 0);
-    EXPECT_EQ(pk().PackageLength(h), 2);
+    EXPECT_EQ(pk().PackageLength(h), 6);
     EXPECT_EQ(pk().ReadPackageByte(h), 1);
-    EXPECT_EQ(pk().ReadPackageLong(h), 2);
+    EXPECT_EQ(pk().ReadPackageByte(h), 2);
+    EXPECT_EQ(pk().ReadPackageLong(h), 0x7FFFFFFF);
+    EXPECT_EQ(pk().ReadPackageLong(h), 0);
     EXPECT_EQ(pk().ReadPackageLine(h), "");
+    pk().ClosePackage(h);
+    // A level whose length field is wrong still loads whole.
+    std::vector<uint8_t> lvl = MakePak({{"l", "tcs", Bytes("BTv1\r\n*\r\n")}});
+    const std::vector<uint8_t> lengthField = {9, 0, 0, 0};
+    auto at = std::search(lvl.begin(), lvl.end(), lengthField.begin(), lengthField.end());
+    ASSERT_NE(at, lvl.end());
+    std::fill(at, at + 4, uint8_t{1});
+    folder.Write("data/lvl.pak", lvl);
+    h = pk().OpenPackage("lvl#l", "data", type);
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(pk().ReadPackageLine(h), "BTv1");
+    EXPECT_EQ(pk().ReadPackageLine(h), "*");
     pk().ClosePackage(h);
 
     // Reads on a handle that is not open give zeros too.
@@ -280,6 +324,7 @@ TEST_F(PackageTest, NestedLoadsLogTheirDepth) {
     EXPECT_EQ(pk().Depth(), 0);
 }
 
+// Departs from the original: "#N" with no string N is left as written.
 TEST_F(PackageTest, TextReferencesResolveThroughTheLanguageStrings) {
     EXPECT_EQ(pk().ResolveTextReference("#3"), "#3");  // no catalogue loaded yet
     engine.languageStrings = {"zero", "one", "data#campaign"};

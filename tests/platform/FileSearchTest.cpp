@@ -37,10 +37,12 @@ TEST_F(FileSearchTest, StemMatchesAreInByteOrderOfNames) {
     Touch(root / "music" / "tracker.mod");  // another stem
     Touch(root / "music" / "track");        // no extension
     auto found = FindStemMatches(root / "music", "TRACK");
-    ASSERT_EQ(found.size(), 2u);
+    ASSERT_EQ(found.size(), 3u);
     EXPECT_EQ(found[0].filename(), "Track.xm");  // 'T' sorts before 't'
-    EXPECT_EQ(found[1].filename(), "track.mod");
+    EXPECT_EQ(found[1].filename(), "track");     // "track.*" takes the bare name too
+    EXPECT_EQ(found[2].filename(), "track.mod");
     EXPECT_EQ(ExtensionLower(found[0]), "xm");
+    EXPECT_EQ(ExtensionLower(found[1]), "");
 }
 
 } // namespace

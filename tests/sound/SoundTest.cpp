@@ -185,6 +185,7 @@ TEST_F(SoundTest, PluginWhoseInitFailsRaises1011) {
     EXPECT_EQ(e.number, 1011);
     EXPECT_EQ(e.source, "Init->Sound->Initialize->LoadPlugin");
     EXPECT_EQ(e.description, "Could not load decoders");
+    EXPECT_EQ(e.dllCode, 1);  // the plug-in's own answer from init
     EXPECT_FALSE(Sound().ready);
     EXPECT_FALSE(Sound().plugin.Loaded());
     EXPECT_TRUE(device->Rings().empty());
@@ -290,6 +291,7 @@ TEST_F(SoundTest, TheExtensionDecidesTheModuleType) {
     EXPECT_EQ(LoadError("other").number, 1004);
 }
 
+// Departs from the original: new music is written from the quarter after the play cursor.
 TEST_F(SoundTest, UpdateFillsEveryQuarterNoCursorIsIn) {
     SoundStart(engine);
     auto ring = Ring();

@@ -243,6 +243,7 @@ TEST_F(TileSimulation, ASpecialBreakableWallCountsTwoContactsARoll) {
     }
 }
 
+// Departs from the original: a jump that cannot rise counts as the segment's decision.
 TEST_F(TileSimulation, ACutsceneJumpOntoACeilingPadGoesOnWithTheNextSegment) {
     // A gravity pad in the ceiling over the start, more ceiling ahead: the
     // "+" segment takes the ball onto the ceiling, then "f" rolls it along.
