@@ -269,7 +269,7 @@ TEST_F(InputTest, MouseBindingsAreDownOnlyWhileTheyHappen) {
     EXPECT_EQ(GetControls(engine, 0).X, -1.0f);
 
     EXPECT_FALSE(IsBindingDown(engine, {kBindMouse, 10}));
-    EXPECT_FALSE(IsBindingDown(engine, {kBindJoystick, 0}));
+    EXPECT_FALSE(IsBindingDown(engine, {kBindJoystick, 0})) << "no pad plugged in";
     EXPECT_FALSE(IsBindingDown(engine, {kBindNone, 0}));
     EXPECT_EQ(BindingValue(engine, {kBindMouse, static_cast<uint8_t>(kMouseButton0 + 1)}), 1.0f);
 }
@@ -304,6 +304,129 @@ TEST_F(InputTest, QueuedFramesPlayOnePerPoll) {
     EXPECT_FALSE(GetControls(engine, 0).ButtonA);
     EXPECT_TRUE(MouseButtonDown(engine, 0));
     EXPECT_EQ(di->QueuedFrames(), 0u);
+}
+
+TEST_F(InputTest, ATapBetweenTwoPollsIsSeenOnceThenTheRelease) {
+    Start();
+    Poll();
+    // Key and button pressed and let go between polls, as a quick hand does.
+    di->KeyDown(dik::SPACE);
+    di->KeyUp(dik::SPACE);
+    di->SetButton(0, true);
+    di->SetButton(0, false);
+    Poll();
+    EXPECT_TRUE(GetControls(engine, 0).ButtonA);
+    EXPECT_TRUE(MouseButtonDown(engine, 0));
+    EXPECT_EQ(FirstPressedBinding(engine).code, dik::SPACE);
+    Poll();
+    EXPECT_FALSE(GetControls(engine, 0).ButtonA);
+    EXPECT_FALSE(MouseButtonDown(engine, 0));
+    // A frame that presses and releases the same key within one poll.
+    ScriptedDirectInput::Frame tap;
+    tap.down = {dik::ESCAPE};
+    tap.up = {dik::ESCAPE};
+    di->QueueFrame(tap);
+    Poll();
+    EXPECT_TRUE(KeyDown(engine, dik::ESCAPE));
+    Poll();
+    EXPECT_FALSE(KeyDown(engine, dik::ESCAPE));
+    // A reset of the script forgets the taps too.
+    di->KeyDown(dik::Q);
+    di->ReleaseAll();
+    Poll();
+    EXPECT_FALSE(KeyDown(engine, dik::Q));
+}
+
+TEST_F(InputTest, PadsSteerTheirPlayersAlongsideTheKeys) {
+    Start();
+    di->PlugPad(0);
+    di->PlugPad(1);
+    Poll();
+    EXPECT_TRUE(engine.input->PadPlugged(0));
+    EXPECT_EQ(GetControls(engine, 0), ControlRecord{});
+
+    // Pad 1, stick forward and turned right past half way: player 1 only.
+    di->SetPadStick(0, 100, -900);
+    Poll();
+    EXPECT_FLOAT_EQ(GetControls(engine, 0).X, 1.0f);
+    EXPECT_FLOAT_EQ(GetControls(engine, 0).Y, 0.0f) << "a slight tilt is no turn";
+    EXPECT_EQ(GetControls(engine, 1), ControlRecord{});
+    di->SetPadStick(0, 800, 0);
+    Poll();
+    EXPECT_FLOAT_EQ(GetControls(engine, 0).Y, 1.0f);
+    EXPECT_FLOAT_EQ(GetControls(engine, 0).X, 0.0f);
+    di->SetPadStick(0, 0, 0);
+
+    // Pad 2: d-pad back and left, south jumps, shoulders step the cameras.
+    di->SetPadButton(1, joy::DPAD_DOWN, true);
+    di->SetPadButton(1, joy::DPAD_LEFT, true);
+    di->SetPadButton(1, joy::SOUTH, true);
+    di->SetPadButton(1, joy::LEFTSHOULDER, true);
+    Poll();
+    ControlRecord two = GetControls(engine, 1);
+    EXPECT_FLOAT_EQ(two.X, -1.0f);
+    EXPECT_FLOAT_EQ(two.Y, -1.0f);
+    EXPECT_TRUE(two.ButtonA && two.ButtonB && !two.ButtonC && !two.Unused);
+    EXPECT_EQ(GetControls(engine, 0), ControlRecord{});
+
+    // Alongside the keys: the key forward and the pad back cancel out.
+    di->KeyDown(dik::W);
+    di->SetPadButton(1, joy::RIGHTSHOULDER, true);
+    Poll();
+    two = GetControls(engine, 1);
+    EXPECT_FLOAT_EQ(two.X, 0.0f);
+    EXPECT_TRUE(two.ButtonC);
+
+    // A joystick binding reports the pad it names.
+    EXPECT_TRUE(IsBindingDown(engine, PadBinding(1, CtlButtonA)));
+    EXPECT_FALSE(IsBindingDown(engine, PadBinding(0, CtlButtonA)));
+    EXPECT_TRUE(IsBindingDown(engine, {kBindJoystick, uint8_t(kPadCodes + kPadButton0 + joy::LEFTSHOULDER)}));
+    EXPECT_EQ(BindingName(PadBinding(0, CtlPosX)), "Joy");
+
+    // Unplugged, nothing of it stays held.
+    di->PlugPad(1, false);
+    Poll();
+    EXPECT_FALSE(engine.input->PadPlugged(1));
+    EXPECT_FALSE(IsBindingDown(engine, PadBinding(1, CtlButtonA)));
+    EXPECT_FLOAT_EQ(GetControls(engine, 1).X, 1.0f) << "the key still works";
+}
+
+TEST_F(InputTest, OnTheMenuAPadMovesTheCursorAndClicksInsteadOfSteering) {
+    Start();
+    di->PlugPad(1);  // the second pad works the menu as well
+    Poll();
+    engine.input->padsOnMenu = true;
+    engine.input->cursorX = engine.input->cursorY = 0;
+    di->SetPadStick(1, kJoyAxisRange, 0);
+    clock->Advance(100);
+    Poll();
+    EXPECT_NEAR(engine.input->cursorX, 0.15f, 1e-5) << "full tilt for 0.1 s";
+    EXPECT_EQ(GetControls(engine, 1), ControlRecord{}) << "the ball is not steered meanwhile";
+    di->SetPadStick(1, 100, 0);  // inside the dead zone
+    clock->Advance(100);
+    Poll();
+    EXPECT_NEAR(engine.input->cursorX, 0.15f, 1e-5);
+    di->SetPadStick(1, 0, 0);
+    di->SetPadButton(1, joy::DPAD_UP, true);
+    clock->Advance(5000);  // a stall moves it no further than 0.1 s would
+    Poll();
+    EXPECT_NEAR(engine.input->cursorY, 0.15f, 1e-5);
+    di->SetPadButton(1, joy::DPAD_UP, false);
+
+    EXPECT_FALSE(engine.input->MenuClickDown());
+    di->SetPadButton(1, joy::SOUTH, true);
+    di->SetPadButton(1, joy::SOUTH, false);
+    di->SetPadButton(1, joy::START, true);
+    Poll();
+    EXPECT_TRUE(engine.input->MenuClickDown()) << "a tap of the south button";
+    EXPECT_TRUE(engine.input->MenuBackDown());
+    di->SetPadButton(1, joy::START, false);
+    Poll();
+    EXPECT_FALSE(engine.input->MenuClickDown());
+    EXPECT_FALSE(engine.input->MenuBackDown());
+    di->KeyDown(dik::ESCAPE);
+    Poll();
+    EXPECT_TRUE(engine.input->MenuBackDown());
 }
 
 TEST(BindingName, LettersDigitsAndCodes) {
