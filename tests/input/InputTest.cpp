@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "core/Subsystems.h"
@@ -459,6 +461,49 @@ TEST(InputOnSdl, StartsHeadlessWithoutWaitingForFocus) {
     PollInput(engine);
     PollInput(engine);
     EXPECT_FALSE(KeyDown(engine, dik::F12));
+    StopInput(engine);
+}
+
+TEST(InputOnSdl, APadPluggedInMidGameSteersPlayerOneUntilUnplugged) {
+    Engine engine;
+    engine.platform.clock = std::make_shared<ManualClock>(0);
+    StartInput(engine);
+    ASSERT_TRUE(SDL_WasInit(SDL_INIT_GAMECONTROLLER)) << "the SDL source opens pads";
+    SDL_Event focus{};
+    focus.type = SDL_WINDOWEVENT;
+    focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+    ASSERT_GE(SDL_PushEvent(&focus), 0);
+    PollInput(engine);  // re-acquires what start-up could not without focus
+    PollInput(engine);
+    EXPECT_FALSE(engine.input->PadPlugged(0));
+
+    SDL_VirtualJoystickDesc desc;
+    SDL_zero(desc);
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    desc.name = "virtual pad";
+    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    ASSERT_GE(index, 0) << SDL_GetError();
+    SDL_Joystick* stick = SDL_JoystickOpen(index);
+    ASSERT_NE(stick, nullptr) << SDL_GetError();
+    SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_LEFTY, -32768);
+    SDL_JoystickSetVirtualButton(stick, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, 1);
+    SDL_PumpEvents();
+    PollInput(engine);
+    EXPECT_TRUE(engine.input->PadPlugged(0));
+    ControlRecord one = GetControls(engine, 0);
+    EXPECT_FLOAT_EQ(one.X, 1.0f);
+    EXPECT_TRUE(one.ButtonC);
+    EXPECT_EQ(GetControls(engine, 1), ControlRecord{});
+
+    SDL_JoystickClose(stick);
+    ASSERT_EQ(SDL_JoystickDetachVirtual(index), 0);
+    SDL_PumpEvents();
+    PollInput(engine);
+    EXPECT_FALSE(engine.input->PadPlugged(0));
+    EXPECT_EQ(GetControls(engine, 0), ControlRecord{});
     StopInput(engine);
 }
 
