@@ -37,6 +37,9 @@ void RunPasses(Engine& engine) {
         while (engine.running) {
             MainLoop(engine);
             DoEvents(engine);
+            // A window a person watches gets a frame per refresh, not as
+            // many as the processor can draw; game time is unaffected.
+            if (engine.platform.host) engine.platform.host->PaceFrame();
         }
 
         GameShutdown(engine);

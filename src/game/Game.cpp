@@ -29,8 +29,13 @@ MenuInput ReadEngineInput(Engine& engine) {
     in.left = MouseButtonDown(engine, 0);
     in.right = MouseButtonDown(engine, 1);
     if (inpControl* input = Input(engine)) {
+        // A pad's Start and south button work the menu as Esc and the left button.
+        in.esc = input->MenuBackDown();
+        in.left = input->MenuClickDown();
         in.cursorX = input->cursorX;
         in.cursorY = input->cursorY;
+        in.wheel = input->MouseState().lZ;
+        input->padsOnMenu = Game(engine).menuOpen;
     }
     return in;
 }

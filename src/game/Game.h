@@ -25,6 +25,8 @@ struct MenuInput {
     bool right = false;
     float cursorX = 0.0f;
     float cursorY = 0.0f;
+    // Wheel turned since the last frame, in 120ths of a notch (> 0 away from the player).
+    int32_t wheel = 0;
 };
 
 class engGame {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "core/Engine.h"
 #include "core/Error.h"
@@ -26,10 +27,22 @@ namespace {
 
 // ------------------------------------------------------------ scrolled lists
 
+// Moves a list by whole rows for the wheel turned this frame (a notch a
+// row, away from the player is up), when the cursor is over the list.
+// `scroll` is the knob's travel from its top, `travel` all of it.
+void WheelScroll(const MenuInput& in, bool over, float travel, int hiddenRows, float& scroll) {
+    if (in.wheel == 0 || !over || hiddenRows <= 0 || travel <= 0) return;
+    const int notches = std::max(1, std::abs(in.wheel) / kWheelDelta);
+    const int first = int(std::lround(scroll / travel * float(hiddenRows)));
+    const int next = std::clamp(first + (in.wheel > 0 ? -notches : notches), 0, hiddenRows);
+    scroll = travel * float(next) / float(hiddenRows);
+}
+
 // A column of rows under a slider. The knob's travel from its top
-// (engGame::scroll) moves the rows up, so that the last row can be brought
-// to the bottom of the window; rows outside the window are neither drawn
-// nor clickable.
+// (engGame::scroll) moves the rows up by whole rows, the nearest to the
+// knob's place, so that the last row can be brought to the bottom of the
+// window and the knob near its top always shows the first row; rows
+// outside the window are neither drawn nor clickable.
 struct ScrolledList {
     float top;          // y of the first row when not scrolled (menu units)
     float spacing;      // between rows
@@ -40,15 +53,23 @@ struct ScrolledList {
     float WindowBottom() const { return top - spacing * float(visible - 1); }
     float Upper() const { return top / kMenuUnit; }
     float Lower() const { return WindowBottom() / kMenuUnit; }
+    int HiddenRows() const { return std::max(0, rows - visible); }
 
-    // Runs the slider and returns the rows' offset.
+    // The cursor over the rows, slider included.
+    bool Over(const MenuInput& in) const {
+        const float half = spacing / 2.0f / kMenuUnit;
+        return in.cursorY <= Upper() + half && in.cursorY >= Lower() - half;
+    }
+
+    // Runs the wheel and the slider and returns the rows' offset.
     float Scroll(Engine& engine, engGame& game) const {
+        const float travel = Upper() - Lower();
+        WheelScroll(game.in, Over(game.in), travel, HiddenRows(), game.scroll);
         float value = Upper() - game.scroll;
         Slider(engine, sliderX, Upper(), Lower(), value);
         game.scroll = Upper() - value;
-        const float travel = Upper() - Lower();
-        const float hidden = spacing * float(std::max(0, rows - visible));
-        return travel > 0 ? game.scroll / travel * hidden : 0.0f;
+        if (travel <= 0) return 0.0f;
+        return spacing * float(std::lround(game.scroll / travel * float(HiddenRows())));
     }
     // y of row i (from 0), or false when it lies outside the window.
     bool RowY(int i, float offset, float& y) const {
@@ -63,6 +84,7 @@ constexpr float kControlX = 0.8f;
 constexpr float kValueX = 2.2f;
 constexpr float kRightArrowX = 3.6f;
 constexpr float kOptionText = 0.35f;
+constexpr float kBindingX = 1.2f;
 
 void Label(Engine& engine, float y, const std::string& text) { DrawText(engine, kLabelX, y, text, kOptionText, 1); }
 
@@ -297,9 +319,11 @@ void ControlsPage(Engine& engine, engGame& game) {
         if (!list.RowY(slot, offset, y)) continue;
         const int player = slot / kControlsPerPlayer, control = slot % kControlsPerPlayer;
         DrawText(engine, kLabelX, y, Text(engine, 75 + player) + Text(engine, 77 + control), 0.3f, 1);
-        const std::string shown = game.keyCaptureSlot == slot ? Text(engine, 66) : BindingName(bindings[size_t(slot)]);
-        if (SmallButton(engine, 1.2f, y, shown, Text(engine, 66)))
-            game.keyCaptureSlot = game.keyCaptureSlot == slot ? -1 : slot;
+        // The box lights up while it waits for a key; its label stays the binding.
+        const bool capturing = game.keyCaptureSlot == slot;
+        const bool clicked = SmallButton(engine, kBindingX, y, capturing, std::string());
+        DrawText(engine, kBindingX + 0.8f * kSmallSize, y, BindingName(bindings[size_t(slot)]), 0.35f, 1);
+        if (clicked) game.keyCaptureSlot = capturing ? -1 : slot;
     }
     if (MenuButton(engine, 0, -3, Text(engine, 11), Text(engine, 12))) {
         game.keyCaptureSlot = -1;
@@ -394,6 +418,10 @@ void EditorPage(Engine& engine, engGame& game) {
     engLevel* level = game.Level();
     DrawModel(engine, game.menuModel, 2, -3.05f, 0, 2.0f, 7.6f);
     constexpr float kUpper = 0.9f, kLower = -0.9f;
+    const int32_t tiles = level ? level->TileCount() : 0;
+    const bool overPalette = std::fabs(game.in.cursorX * kMenuUnit - kPaletteX) <= 1.0f ||
+                             std::fabs(game.in.cursorX + 0.9f) <= kSmallHalf;
+    WheelScroll(game.in, overPalette, kUpper - kLower, std::max(0, tiles - kPaletteRows), game.scroll);
     float value = kUpper - game.scroll;
     Slider(engine, -0.9f, kUpper, kLower, value);
     game.scroll = kUpper - value;

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "core/Engine.h"
 #include "core/Error.h"
@@ -15,6 +16,13 @@ namespace rdv {
 namespace {
 
 constexpr uint32_t kStartDeadlineMs = 10000;
+constexpr int kEscape = 0x01;
+// A stick counts as pushed past half way; below a quarter it is at rest.
+constexpr int32_t kStickPushed = kJoyAxisRange / 2;
+constexpr int32_t kStickDeadZone = kJoyAxisRange / 4;
+// The longest gap between polls the pad cursor moves for (a stall or a
+// breakpoint must not fling it).
+constexpr uint32_t kLongestPadStepMs = 100;
 constexpr int32_t kAccessRefused = 70;
 
 // The runtime's texts for the numbers a refused or malformed call maps to.
@@ -105,6 +113,18 @@ void inpControl::StartInput() {
     step([&] { return mouse_->SetCooperativeLevel(window, mouseLevel); });
     step([&] { return mouse_->Acquire(); });
 
+    // Pads are extras: a slot that cannot be made is left out, and one that
+    // is refused now is acquired again at the next poll.
+    for (int i = 0; i < 2; ++i) {
+        std::shared_ptr<IDirectInputDevice8> pad;
+        if (!DiSucceeded(dinput_->CreateDevice(i == 0 ? GUID_Joystick1 : GUID_Joystick2, pad)) || !pad) continue;
+        if (!DiSucceeded(pad->SetDataFormat(c_dfDIJoystick)) ||
+            !DiSucceeded(pad->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND)))
+            continue;
+        pad->Acquire();
+        pads_[i] = pad;
+    }
+
     mouseSensitivity = 0.01f;
 }
 
@@ -124,6 +144,10 @@ void inpControl::PollInput() {
         // nor a mouse binding stays down while the window is in the background.
         keys_.fill(0);
         mouse_state_ = {};
+        for (int i = 0; i < 2; ++i) {
+            pad_state_[i] = {};
+            padPlugged_[i] = false;
+        }
         Acquire();
         return;
     }
@@ -131,12 +155,77 @@ void inpControl::PollInput() {
     mouse_state_ = mouse;
     cursorX += static_cast<float>(mouse.lX) * mouseSensitivity;
     cursorY -= static_cast<float>(mouse.lY) * mouseSensitivity;
+    ReadPads();
     const float aspect = std::max(0.0f, engine_.aspectRatio);
     cursorX = std::clamp(cursorX, -aspect, aspect);
     cursorY = std::clamp(cursorY, -1.0f, 1.0f);
 }
 
+void inpControl::ReadPads() {
+    IClock* clock = engine_.platform.clock.get();
+    const uint32_t now = clock ? clock->GetTickCount() : 0;
+    const uint32_t stepMs = polled_ ? std::min(now - lastPoll_, kLongestPadStepMs) : 0;
+    lastPoll_ = now;
+    polled_ = true;
+    for (int i = 0; i < 2; ++i) {
+        pad_state_[i] = {};
+        padPlugged_[i] = false;
+        if (!pads_[i]) continue;
+        const HRESULT hr = pads_[i]->GetDeviceState(sizeof(DIJOYSTATE), &pad_state_[i]);
+        if (DiSucceeded(hr)) {
+            padPlugged_[i] = true;
+        } else {
+            pad_state_[i] = {};
+            if (hr != DIERR_UNPLUGGED) pads_[i]->Acquire();
+        }
+    }
+    if (!padsOnMenu || stepMs == 0) return;
+    // The stick (past its dead zone, scaled back to 0..1) or the d-pad.
+    auto tilt = [](int32_t axis, bool less, bool more) {
+        if (less != more) return more ? 1.0f : -1.0f;
+        const int32_t size = std::abs(axis);
+        if (size <= kStickDeadZone) return 0.0f;
+        const float t = float(std::min(size, kJoyAxisRange) - kStickDeadZone) / float(kJoyAxisRange - kStickDeadZone);
+        return axis < 0 ? -t : t;
+    };
+    const float step = padCursorSpeed * float(stepMs) / 1000.0f;
+    for (int i = 0; i < 2; ++i) {
+        if (!padPlugged_[i]) continue;
+        const DIJOYSTATE& s = pad_state_[i];
+        cursorX += step * tilt(s.lX, s.rgbButtons[joy::DPAD_LEFT] != 0, s.rgbButtons[joy::DPAD_RIGHT] != 0);
+        cursorY -= step * tilt(s.lY, s.rgbButtons[joy::DPAD_UP] != 0, s.rgbButtons[joy::DPAD_DOWN] != 0);
+    }
+}
+
+bool inpControl::PadDown(int pad, int what) const {
+    if (!PadPlugged(pad)) return false;
+    const DIJOYSTATE& s = pad_state_[pad];
+    switch (what) {
+    case kPadUp: return s.lY < -kStickPushed || s.rgbButtons[joy::DPAD_UP];
+    case kPadDown: return s.lY > kStickPushed || s.rgbButtons[joy::DPAD_DOWN];
+    case kPadLeft: return s.lX < -kStickPushed || s.rgbButtons[joy::DPAD_LEFT];
+    case kPadRight: return s.lX > kStickPushed || s.rgbButtons[joy::DPAD_RIGHT];
+    default: break;
+    }
+    const int button = what - kPadButton0;
+    return button >= 0 && button < 32 && s.rgbButtons[button] != 0;
+}
+
+bool inpControl::MenuBackDown() const {
+    return KeyDown(kEscape) || PadDown(0, kPadButton0 + joy::START) || PadDown(1, kPadButton0 + joy::START);
+}
+
+bool inpControl::MenuClickDown() const {
+    return MouseButtonDown(0) || PadDown(0, kPadButton0 + joy::SOUTH) || PadDown(1, kPadButton0 + joy::SOUTH);
+}
+
 void inpControl::StopInput() {
+    for (int i = 0; i < 2; ++i) {
+        if (pads_[i]) pads_[i]->Unacquire();
+        pads_[i].reset();
+        pad_state_[i] = {};
+        padPlugged_[i] = false;
+    }
     if (mouse_) mouse_->Unacquire();
     if (keyboard_) keyboard_->Unacquire();
     mouse_.reset();
@@ -166,7 +255,8 @@ bool inpControl::IsBindingDown(Binding b) const {
         case 6: case 7: case 8: case 9: return MouseButtonDown(b.code - kMouseButton0);
         default: return false;
         }
-    default: return false;  // joystick bindings are named but never down
+    case kBindJoystick: return PadDown(b.code / kPadCodes, b.code % kPadCodes);
+    default: return false;
     }
 }
 
@@ -175,13 +265,17 @@ ControlRecord inpControl::GetControls(int player) const {
     // Only two players have bindings.
     if (player < 0 || player > 1) return r;
     const auto& table = engine_.settings.bindings;
-    auto b = [&](int control) { return table[static_cast<size_t>(kControlsPerPlayer * player + control)]; };
-    r.X = BindingValue(b(CtlPosX)) - BindingValue(b(CtlNegX));
-    r.Y = BindingValue(b(CtlPosY)) - BindingValue(b(CtlNegY));
-    r.ButtonA = IsBindingDown(b(CtlButtonA));
+    auto down = [&](int control) {
+        return IsBindingDown(table[static_cast<size_t>(kControlsPerPlayer * player + control)]) ||
+               (!padsOnMenu && IsBindingDown(PadBinding(player, control)));
+    };
+    auto value = [&](int control) { return down(control) ? 1.0f : 0.0f; };
+    r.X = value(CtlPosX) - value(CtlNegX);
+    r.Y = value(CtlPosY) - value(CtlNegY);
+    r.ButtonA = down(CtlButtonA);
     r.Unused = false;
-    r.ButtonB = IsBindingDown(b(CtlButtonB));
-    r.ButtonC = IsBindingDown(b(CtlButtonC));
+    r.ButtonB = down(CtlButtonB);
+    r.ButtonC = down(CtlButtonC);
     return r;
 }
 
@@ -202,6 +296,14 @@ std::string BindingName(Binding b) {
     }
     if (b.device == kBindJoystick) return "Joy";
     return {};
+}
+
+Binding PadBinding(int player, int control) {
+    static constexpr uint8_t kLayout[kControlsPerPlayer] = {
+        kPadUp, kPadDown, kPadRight, kPadLeft, kPadButton0 + joy::SOUTH, kPadButton0 + joy::LEFTSHOULDER,
+        kPadButton0 + joy::RIGHTSHOULDER};
+    if (player < 0 || player > 1 || control < 0 || control >= kControlsPerPlayer) return {kBindNone, 0};
+    return {kBindJoystick, static_cast<uint8_t>(player * kPadCodes + kLayout[control])};
 }
 
 inpControl* Input(const Engine& engine) { return engine.input.get(); }

@@ -26,6 +26,11 @@ inline constexpr uint8_t kBindNone = 255;
 inline constexpr uint8_t kMouseRight = 0, kMouseLeft = 1, kMouseDown = 2, kMouseUp = 3, kWheelUp = 4,
                          kWheelDown = 5, kMouseButton0 = 6;
 
+// Joystick binding codes: pad (0 or 1) x kPadCodes + what: up, down, left,
+// right (left stick past half way, or the d-pad), or kPadButton0 + a pad
+// button (joy::SOUTH ...).
+inline constexpr uint8_t kPadUp = 0, kPadDown = 1, kPadLeft = 2, kPadRight = 3, kPadButton0 = 4, kPadCodes = 32;
+
 // Controls of a player, in binding order: entry 7 * player + control.
 enum Control : int { CtlPosX = 0, CtlNegX = 1, CtlPosY = 2, CtlNegY = 3, CtlButtonA = 4, CtlButtonB = 5, CtlButtonC = 6 };
 inline constexpr int kControlsPerPlayer = 7;
@@ -58,6 +63,9 @@ public:
     void StopInput();
     bool Started() const { return keyboard_ != nullptr || mouse_ != nullptr; }
 
+    // The player's bindings, and alongside them the player's pad (pad 1 for
+    // player 0) in the usual layout (PadBinding); not the pad while it
+    // works the menu.
     ControlRecord GetControls(int player) const;
     bool IsBindingDown(Binding b) const;
     float BindingValue(Binding b) const { return IsBindingDown(b) ? 1.0f : 0.0f; }
@@ -69,6 +77,19 @@ public:
     const std::array<uint8_t, 256>& KeyState() const { return keys_; }
     const DIMOUSESTATE& MouseState() const { return mouse_state_; }
     bool MouseButtonDown(int button) const;
+    // The menu's Esc and left button: also Start and the south button of
+    // either pad.
+    bool MenuBackDown() const;
+    bool MenuClickDown() const;
+    // Pad 0 or 1 is plugged in, and what (kPadUp ...) is held on it.
+    bool PadPlugged(int pad) const { return pad >= 0 && pad < 2 && padPlugged_[pad]; }
+    bool PadDown(int pad, int what) const;
+
+    // While set (the menu is open), the pads steer the cursor instead of
+    // the players.
+    bool padsOnMenu = false;
+    // Cursor units per second at full tilt of a stick or the d-pad.
+    float padCursorSpeed = 1.5f;
 
     // Menu cursor: x in [-aspect, aspect], y in [-1, 1].
     float cursorX = 0.0f;
@@ -82,18 +103,28 @@ public:
 
 private:
     void Acquire();
+    void ReadPads();
 
     Engine& engine_;
     std::shared_ptr<IDirectInput8> dinput_;
     std::shared_ptr<IDirectInputDevice8> keyboard_;
     std::shared_ptr<IDirectInputDevice8> mouse_;
+    std::shared_ptr<IDirectInputDevice8> pads_[2];
     std::array<uint8_t, 256> keys_{};
     DIMOUSESTATE mouse_state_{};
+    DIJOYSTATE pad_state_[2];
+    bool padPlugged_[2] = {false, false};
+    uint32_t lastPoll_ = 0;
+    bool polled_ = false;
 };
 
 // Name of a binding for the controls page: letters and digits by name,
 // other keys "#code", "Joy" for joystick bindings, "" for mouse and none.
 std::string BindingName(Binding b);
+
+// Player 0 or 1's pad binding for a control: up/down forward and back,
+// right/left turn, south jump, left/right shoulder previous/next camera.
+Binding PadBinding(int player, int control);
 
 // The error number a DirectInput result raises as: access refused is 70,
 // invalid argument 5, out of memory 7, no interface 430, not implemented

@@ -80,6 +80,11 @@ public:
     virtual MsgResult MessageBox(const std::string& text, const std::string& title, MsgButtons buttons,
                                  MsgIcon icon, int defaultButton) = 0;
 
+    // Called by the main loop after each tick: holds the loop to the
+    // display's refresh where presenting does not already wait for it.
+    // Hosts that show nothing to a person return at once.
+    virtual void PaceFrame() {}
+
     virtual SystemInfo GetSystemInfo() const = 0;
     virtual OSVersionInfo GetVersion() const = 0;
 };

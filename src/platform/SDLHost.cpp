@@ -2,8 +2,10 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -273,6 +275,30 @@ public:
         return DefaultAnswer(buttons, defaultButton);
     }
 
+    void PaceFrame() override {
+        // Headless runs (tests, tools, benchmarks) go as fast as they can.
+        if (HeadlessVideoDriver()) return;
+        SDL_Window* w = windows_[1] ? windows_[1] : windows_[0];
+        if (!w) return;
+        if (w != pacedWindow_) {
+            pacedWindow_ = w;
+            SDL_DisplayMode mode;
+            const int display = SDL_GetWindowDisplayIndex(w);
+            pacer_.SetRefreshRate(display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 ? mode.refresh_rate
+                                                                                                : 0);
+        }
+        // Present in step with the display, windowed too, where the driver
+        // lets us; asked again for a new context or after a device reset.
+        if (SDL_GLContext context = SDL_GL_GetCurrentContext()) {
+            if (context != vsyncContext_) {
+                vsyncContext_ = context;
+                vsyncRefused_ = false;
+            }
+            if (!vsyncRefused_ && SDL_GL_GetSwapInterval() == 0) vsyncRefused_ = SDL_GL_SetSwapInterval(1) != 0;
+        }
+        pacer_.Pace();
+    }
+
     SystemInfo GetSystemInfo() const override { return ReadSystemInfo(); }
     OSVersionInfo GetVersion() const override { return ReadVersion(); }
 
@@ -312,9 +338,39 @@ private:
     UnloadHandler handler_;
     std::mutex mutex_;
     std::vector<Uint32> pending_;
+    FramePacer pacer_{[] {
+                          return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                           std::chrono::steady_clock::now().time_since_epoch())
+                                                           .count());
+                      },
+                      [](uint64_t us) { std::this_thread::sleep_for(std::chrono::microseconds(us)); }};
+    SDL_Window* pacedWindow_ = nullptr;
+    SDL_GLContext vsyncContext_ = nullptr;
+    bool vsyncRefused_ = false;
 };
 
 }  // namespace
+
+uint64_t FramePacer::RefreshPeriodUs(int hertz) {
+    if (hertz < 20 || hertz > 1000) hertz = 60;
+    return 1000000u / static_cast<uint64_t>(hertz);
+}
+
+void FramePacer::Pace() {
+    const uint64_t now = now_();
+    if (!started_) {
+        started_ = true;
+        last_ = now;
+        return;
+    }
+    const uint64_t due = last_ + periodUs_;
+    if (now + kSlackUs < due) {
+        sleep_(due - now);
+        last_ = due;
+    } else {
+        last_ = now;
+    }
+}
 
 void RequestGameWindowBuffers() {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);

@@ -1,5 +1,6 @@
 // The main menu as the game shows it: the shipped entry level running
-// behind it, the generated menu models and the English captions, drawn on
+// behind it, the generated menu models and the captions of each shipped
+// language (English, German), drawn on
 // the real OpenGL device (offscreen) and checked by pixels where each
 // button's hit box is.
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ struct Pixel {
     int Light() const { return (r + g + b) / 3; }
 };
 
-class MenuImage : public ::testing::Test {
+class MenuImage : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
         engine_.programFolder = RDV_GAME_DIR;
@@ -35,7 +36,7 @@ protected:
         engine_.log.SetCapture(&log_);
         shot_ = std::make_unique<ModelSnapshot>(engine_, kW, kH);
         if (!shot_->ok()) GTEST_SKIP() << "no OpenGL: " << shot_->error();
-        engine_.settings.language = 1;
+        engine_.settings.language = GetParam();
         engine_.running = true;
         LoadLibrary(engine_);
         GameStart(engine_);
@@ -86,14 +87,15 @@ bool ButtonColour(const Pixel& p) { return p.b > p.r + 40 && p.b > 70; }
 // Glyphs are drawn light on the dark button.
 bool Ink(const Pixel& p) { return p.Light() > 170; }
 
-TEST_F(MenuImage, MainMenuButtonsAndCaptionsSitOnTheirHitBoxes) {
+TEST_P(MenuImage, MainMenuButtonsAndCaptionsSitOnTheirHitBoxes) {
     ASSERT_GE(engine_.languageStrings.size(), 11u);
     game_->menuOpen = true;
     game_->menuPage = 0;
     input_.cursorX = 1.25f;  // the pointer in the bottom right corner, over no button
     input_.cursorY = -0.95f;
     const auto rgba = MenuFrame();
-    if (const char* dir = std::getenv("RDV_SNAPSHOT_DIR")) WritePng(std::string(dir) + "/mainmenu.png", rgba, kW, kH);
+    if (const char* dir = std::getenv("RDV_SNAPSHOT_DIR"))
+        WritePng(std::string(dir) + "/mainmenu" + std::to_string(GetParam()) + ".png", rgba, kW, kH);
 
     const int captions[] = {3, 5, 7, 9};
     const float rows[] = {3, 1, -1, -3};
@@ -135,6 +137,11 @@ TEST_F(MenuImage, MainMenuButtonsAndCaptionsSitOnTheirHitBoxes) {
         EXPECT_LT(coloured, 3) << "gap " << gap;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(ShippedLanguages, MenuImage, ::testing::Values(1, 2),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param == 1 ? std::string("English") : std::string("Deutsch");
+                         });
 
 } // namespace
 } // namespace rdv

@@ -1,9 +1,13 @@
 // The menu on the recording device, driven frame by frame with scripted
 // buttons and cursor: where widgets are drawn against where they are hit,
 // one action per press, help texts, the options pages and their limits,
-// key capture, the restart prompt, campaigns and the editor page.
+// key capture, the restart prompt, campaigns and the editor page; scrolled
+// lists with the knob and the wheel, and a pad working the menu. Every test
+// runs with each shipped language file, so a caption or help text taken from
+// the wrong string number shows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -172,11 +176,21 @@ private:
 
 // ------------------------------------------------------------ fixture
 
-class MenuTest : public ::testing::Test {
+// Glyphs the test font draws for a text: one per printable ASCII character.
+size_t Glyphs(const std::string& text) {
+    return size_t(std::count_if(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) > 32 && static_cast<unsigned char>(c) < 127;
+    }));
+}
+
+// The parameter is the language number of the shipped catalogue.
+class MenuTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = fs::path(RDV_BINARY_DIR) / "test-game" / (std::string("Menu.") + info->name());
+        std::string name = std::string("Menu.") + info->name();
+        std::replace(name.begin(), name.end(), '/', '.');
+        folder = fs::path(RDV_BINARY_DIR) / "test-game" / name;
         fs::remove_all(folder);
         for (const char* sub : {"data", "maps", "models", "textures"}) fs::create_directories(folder / sub);
         Write("textures/white.bmp", WhiteBmp());
@@ -204,10 +218,11 @@ protected:
         engine = &t->engine;
         engine->running = true;
         engine->aspectRatio = 640.0f / 480.0f;
-        engine->languageStrings.resize(92);
-        for (int i = 0; i < 92; ++i) engine->languageStrings[size_t(i)] = "S" + std::to_string(i);
-        engine->languageStrings[4] = "Start anew";
-        engine->languageStrings[70] = "Off";
+        for (const char* file : {"langfiles.dat", "english.dat", "deutsch.dat"})
+            fs::copy_file(fs::path(RDV_SOURCE_DIR) / "data" / "data" / file, folder / "data" / file);
+        engine->settings.language = GetParam();
+        LoadLanguageCatalog(*engine);
+        LoadLanguage(*engine);
         engLibrary& lib = Library(*engine);
         lib.campaignCount = 1;
         lib.campaignFiles = {"", "first"};
@@ -232,6 +247,7 @@ protected:
         input.cursorX = x / kMenuUnit;
         input.cursorY = y / kMenuUnit;
     }
+    std::string S(int index) const { return engine->languageStrings.at(size_t(index)); }
     void Frame(uint32_t ms = 10) {
         t->clock->Advance(ms);
         game->Frame();
@@ -270,7 +286,7 @@ void ExpectBox(const ScreenBox& b, float cx, float cy, float halfW, float halfH,
 
 // ------------------------------------------------------------ tests
 
-TEST_F(MenuTest, MainPageButtonsAreDrawnOnTheirHitBoxesWithTheirCaptionsInside) {
+TEST_P(MenuTest, MainPageButtonsAreDrawnOnTheirHitBoxesWithTheirCaptionsInside) {
     Start();
     Open(0);
     At(0, 1);  // over the second button
@@ -283,12 +299,14 @@ TEST_F(MenuTest, MainPageButtonsAreDrawnOnTheirHitBoxesWithTheirCaptionsInside) 
     const float ys[] = {0.75f, -0.25f, -0.75f};
     for (int i = 0; i < 3; ++i) ExpectBox(buttons[size_t(i)], 0, ys[i], 0.5f, 0.125f, "button " + std::to_string(i));
 
-    // Captions "S3", "S5", "S7", "S9": two glyphs each, inside their buttons.
+    // Captions 3, 5, 7 and 9, inside their buttons.
     const auto glyphs = OfColour(drawn, kGlyph);
-    ASSERT_EQ(glyphs.size(), 8u);
     const float captionY[] = {0.75f, 0.25f, -0.25f, -0.75f};
+    std::vector<float> expectedY;
+    for (int b = 0; b < 4; ++b) expectedY.insert(expectedY.end(), Glyphs(S(3 + 2 * b)), captionY[b]);
+    ASSERT_EQ(glyphs.size(), expectedY.size());
     for (size_t g = 0; g < glyphs.size(); ++g) {
-        EXPECT_NEAR(glyphs[g].cy(), captionY[g / 2], 1e-4);
+        EXPECT_NEAR(glyphs[g].cy(), expectedY[g], 1e-4);
         EXPECT_NEAR(glyphs[g].y1 - glyphs[g].y0, 0.125f, 1e-4) << "caption size 0.5 menu units";
         EXPECT_GT(glyphs[g].x0, -0.5f);
         EXPECT_LT(glyphs[g].x1, 0.5f);
@@ -301,7 +319,7 @@ TEST_F(MenuTest, MainPageButtonsAreDrawnOnTheirHitBoxesWithTheirCaptionsInside) 
     EXPECT_EQ(drawn.back().colour, kPointer);
 }
 
-TEST_F(MenuTest, APressActsOnceEvenOverAButtonOfTheNextPage) {
+TEST_P(MenuTest, APressActsOnceEvenOverAButtonOfTheNextPage) {
     Start();
     Open(0);
     At(0, 3);  // New game; the first campaign's button sits at the same place on page 1
@@ -326,7 +344,7 @@ TEST_F(MenuTest, APressActsOnceEvenOverAButtonOfTheNextPage) {
     EXPECT_EQ(game->campaign->mode, 1);
 }
 
-TEST_F(MenuTest, ContinueScrollsToALaterCampaignAndBootsItsSavedLevel) {
+TEST_P(MenuTest, ContinueScrollsToALaterCampaignAndBootsItsSavedLevel) {
     Write("data/seventh.dat", "N=2\n1=entry\n2=solo\n");
     engLibrary& lib = Library(*engine);
     lib.campaignCount = 7;
@@ -361,7 +379,7 @@ TEST_F(MenuTest, ContinueScrollsToALaterCampaignAndBootsItsSavedLevel) {
     EXPECT_EQ(game->Level()->Reference(), "solo");
 }
 
-TEST_F(MenuTest, TextBoxWrapsAtBlanksIntoAtMostTenLines) {
+TEST_P(MenuTest, TextBoxWrapsAtBlanksIntoAtMostTenLines) {
     Start();
     std::string text;
     for (int i = 0; i < 30; ++i) text += "ab ";
@@ -380,7 +398,7 @@ TEST_F(MenuTest, TextBoxWrapsAtBlanksIntoAtMostTenLines) {
     EXPECT_NEAR(one[0].cy(), 0.5f, 1e-4);
 }
 
-TEST_F(MenuTest, HelpTextShowsOnlyWhileRightIsHeldOverTheWidget) {
+TEST_P(MenuTest, HelpTextShowsOnlyWhileRightIsHeldOverTheWidget) {
     Start();
     Open(0);
     At(0.5f, 3);
@@ -390,8 +408,8 @@ TEST_F(MenuTest, HelpTextShowsOnlyWhileRightIsHeldOverTheWidget) {
     EXPECT_EQ(OfColour(DrawnFrame(), kGlyph).size(), plain);
     At(0.5f, 3);
     const auto glyphs = OfColour(DrawnFrame(), kGlyph);
-    // "Start anew": nine glyphs, 0.1 cursor units above the cursor, size 0.1.
-    ASSERT_EQ(glyphs.size(), plain + 9);
+    // New game's help (string 4), 0.1 cursor units above the cursor, size 0.1.
+    ASSERT_EQ(glyphs.size(), plain + Glyphs(S(4)));
     for (size_t g = plain; g < glyphs.size(); ++g) {
         EXPECT_NEAR(glyphs[g].cy(), 0.75f + 0.1f, 1e-4);
         EXPECT_NEAR(glyphs[g].y1 - glyphs[g].y0, 0.1f, 1e-4);
@@ -401,7 +419,7 @@ TEST_F(MenuTest, HelpTextShowsOnlyWhileRightIsHeldOverTheWidget) {
     EXPECT_EQ(OfColour(DrawnFrame(), kGlyph).size(), plain);
 }
 
-TEST_F(MenuTest, HelpTextNearTheEdgeStaysOnTheScreen) {
+TEST_P(MenuTest, HelpTextNearTheEdgeStaysOnTheScreen) {
     Start();
     engine->languageStrings[12] = "A long help text for the back button";
     Open(3);
@@ -416,7 +434,7 @@ TEST_F(MenuTest, HelpTextNearTheEdgeStaysOnTheScreen) {
     for (const ScreenBox& g : OfColour(DrawnFrame(), kGlyph)) EXPECT_LE(g.y1, 1.0f + 1e-4);
 }
 
-TEST_F(MenuTest, VolumeStepsInWholePercentsWithinZeroToOneAndReachesThePlugIn) {
+TEST_P(MenuTest, VolumeStepsInWholePercentsWithinZeroToOneAndReachesThePlugIn) {
     Start();
     // A ready sound module with a scripted streaming buffer.
     auto device = std::make_shared<ScriptedDirectSound8>();
@@ -455,7 +473,7 @@ TEST_F(MenuTest, VolumeStepsInWholePercentsWithinZeroToOneAndReachesThePlugIn) {
 }
 
 // Departs from the original: the frequency always lands on 11025, 22050 or 44100.
-TEST_F(MenuTest, FrequencyStepsBetween11025And44100) {
+TEST_P(MenuTest, FrequencyStepsBetween11025And44100) {
     Start();
     engine->settings.frequency = 44100;
     Open(6);
@@ -480,7 +498,7 @@ TEST_F(MenuTest, FrequencyStepsBetween11025And44100) {
     EXPECT_EQ(engine->settings.frequency, 11025);
 }
 
-TEST_F(MenuTest, LeavingTheDisplayPageSavesAndAsksForARestartOnlyWhenNeeded) {
+TEST_P(MenuTest, LeavingTheDisplayPageSavesAndAsksForARestartOnlyWhenNeeded) {
     Start();
     Open(4);
     Click(-2.1f, -3);
@@ -517,7 +535,7 @@ TEST_F(MenuTest, LeavingTheDisplayPageSavesAndAsksForARestartOnlyWhenNeeded) {
     EXPECT_EQ(game->menuPage, 0);
 }
 
-TEST_F(MenuTest, ResolutionStepsStopAtBothEndsOfTheList) {
+TEST_P(MenuTest, ResolutionStepsStopAtBothEndsOfTheList) {
     Start();
     Open(4);
     gfxCore& gfx = *engine->gfx;
@@ -531,7 +549,7 @@ TEST_F(MenuTest, ResolutionStepsStopAtBothEndsOfTheList) {
     EXPECT_FALSE(game->restartNeeded);
 }
 
-TEST_F(MenuTest, SoundSwitchNeedsARestartWhenLeavingTheSoundPage) {
+TEST_P(MenuTest, SoundSwitchNeedsARestartWhenLeavingTheSoundPage) {
     Start();
     engine->settings.soundOn = true;
     Open(6);
@@ -545,7 +563,7 @@ TEST_F(MenuTest, SoundSwitchNeedsARestartWhenLeavingTheSoundPage) {
     EXPECT_EQ(game->menuPage, 3);
 }
 
-TEST_F(MenuTest, AdvancedViewOffersOnlyWhatTheDeviceHas) {
+TEST_P(MenuTest, AdvancedViewOffersOnlyWhatTheDeviceHas) {
     Start();
     Open(4);
     Click(2.1f, -3);
@@ -585,7 +603,7 @@ TEST_F(MenuTest, AdvancedViewOffersOnlyWhatTheDeviceHas) {
     EXPECT_FLOAT_EQ(game->scroll, 0.0f);
 }
 
-TEST_F(MenuTest, MultisamplingAndAnisotropyStepWithinTheDevicesLimits) {
+TEST_P(MenuTest, MultisamplingAndAnisotropyStepWithinTheDevicesLimits) {
     Start();
     Open(4);
     Click(2.1f, -3);
@@ -629,7 +647,7 @@ TEST_F(MenuTest, MultisamplingAndAnisotropyStepWithinTheDevicesLimits) {
 }
 
 // Departs from the original: "ATF" at level 1 is linear filtering and MAXMIPLEVEL is left alone.
-TEST_F(MenuTest, ApplyRenderSettingPutsEachOptionOnTheDevice) {
+TEST_P(MenuTest, ApplyRenderSettingPutsEachOptionOnTheDevice) {
     Start();
     RecordingDevice& dev = *t->device();
     gfxCore& gfx = *engine->gfx;
@@ -679,7 +697,7 @@ TEST_F(MenuTest, ApplyRenderSettingPutsEachOptionOnTheDevice) {
     EXPECT_EQ(game->viewMode, 0) << "one player stays in one view";
 }
 
-TEST_F(MenuTest, KeyCaptureStoresTheFirstKeyboardKeyAndIgnoresMouseButtons) {
+TEST_P(MenuTest, KeyCaptureStoresTheFirstKeyboardKeyAndIgnoresMouseButtons) {
     auto di = std::make_shared<ScriptedDirectInput>();
     engine->platform.dinput = di;
     engine->mouseCapture = true;
@@ -729,7 +747,7 @@ TEST_F(MenuTest, KeyCaptureStoresTheFirstKeyboardKeyAndIgnoresMouseButtons) {
     StopInput(*engine);
 }
 
-TEST_F(MenuTest, EditorPagePaletteSetsTheBrushAndSaveWritesTheLevel) {
+TEST_P(MenuTest, EditorPagePaletteSetsTheBrushAndSaveWritesTheLevel) {
     engine->flags.editor = true;
     Start();
     engLevel& level = *game->Level();
@@ -784,7 +802,7 @@ TEST_F(MenuTest, EditorPagePaletteSetsTheBrushAndSaveWritesTheLevel) {
     EXPECT_FALSE(game->menuOpen);
 }
 
-TEST_F(MenuTest, PagesAboveEightReturnToTheMainMenuWithoutTheEditor) {
+TEST_P(MenuTest, PagesAboveEightReturnToTheMainMenuWithoutTheEditor) {
     Start();
     Open(9);
     Click(0, 0);
@@ -792,6 +810,166 @@ TEST_F(MenuTest, PagesAboveEightReturnToTheMainMenuWithoutTheEditor) {
     Click(0, -3);
     EXPECT_FALSE(engine->running);
 }
+
+TEST_P(MenuTest, ControlsPageButtonsShowTheirBindingNamesAndNothingElse) {
+    Start();
+    const Binding slots[7] = {{kBindKeyboard, 0x1E}, {kBindJoystick, 3},     {kBindKeyboard, 57}, {kBindMouse, 6},
+                              {kBindKeyboard, 16},   {kBindKeyboard, 0xC8}, {kBindNone, 0}};
+    for (int i = 0; i < 7; ++i) engine->settings.bindings[size_t(i)] = slots[i];
+    const char* names[7] = {"A", "Joy", "#57", "", "Q", "#200", ""};
+    size_t expected = Glyphs(S(11));  // the back button
+    for (int c = 0; c < 7; ++c) expected += Glyphs(S(75) + S(77 + c)) + Glyphs(names[c]);
+    Open(5);
+    At(-4, -1);  // over no widget
+    EXPECT_EQ(OfColour(DrawnFrame(), kGlyph).size(), expected);
+
+    // The joystick binding's button says "Joy" beside its box.
+    const float row1 = (3.3f - 0.85f) / kMenuUnit;
+    size_t beside = 0;
+    for (const ScreenBox& g : OfColour(DrawnFrame(), kGlyph))
+        if (std::fabs(g.cy() - row1) < 0.05f && g.x0 > 1.2f / kMenuUnit) ++beside;
+    EXPECT_EQ(beside, 3u);
+
+    // A binding's button has no help text of its own.
+    At(1.2f, 3.3f);
+    input.right = true;
+    EXPECT_EQ(OfColour(DrawnFrame(), kGlyph).size(), expected);
+    input.right = false;
+
+    // Waiting for a key, the box lights up and still names the binding.
+    Click(1.2f, 3.3f);
+    ASSERT_EQ(game->keyCaptureSlot, 0);
+    At(-4, -1);
+    const auto drawn = DrawnFrame();
+    EXPECT_EQ(OfColour(drawn, kGlyph).size(), expected);
+    const auto lit = OfColour(drawn, kBoxOn);
+    ASSERT_EQ(lit.size(), 1u);
+    ExpectBox(lit[0], 1.2f / kMenuUnit, 3.3f / kMenuUnit, 0.0625f, 0.0625f, "the slot being captured");
+}
+
+TEST_P(MenuTest, TheKnobNearTheTopOfItsTrackShowsTheFirstRow) {
+    Start();
+    Open(4);
+    Click(2.1f, -3);
+    ASSERT_TRUE(game->advancedView);
+    // Drag the knob to the bottom and back up, letting go a little short of the top.
+    At(4.2f, -1.8f);
+    input.left = true;
+    Frame();
+    At(4.2f, 3.2f);
+    Frame();
+    input.left = false;
+    Frame();
+    EXPECT_GT(game->scroll, 0.0f) << "the knob rests just below the top";
+    At(0, 0);
+    const auto arrows = OfColour(DrawnFrame(), kArrow);
+    ASSERT_EQ(arrows.size(), 2u) << "the resolution row's two arrows";
+    EXPECT_NEAR(arrows[0].cy(), 3.3f / kMenuUnit, 1e-4);
+    gfxCore& gfx = *engine->gfx;
+    ASSERT_GT(gfx.resolutionCount, 1);
+    gfx.selectedResolution = 1;
+    Click(3.6f, 3.3f);
+    EXPECT_EQ(gfx.selectedResolution, 2) << "and it answers clicks";
+}
+
+TEST_P(MenuTest, TheWheelScrollsTheListUnderTheCursorByWholeRows) {
+    Start();
+    Open(4);
+    Click(2.1f, -3);
+    ASSERT_TRUE(game->advancedView);
+    const float travel = (3.3f - (3.3f - 6 * 0.85f)) / kMenuUnit;  // nine hidden rows
+    auto wheel = [&](int32_t amount) {
+        input.wheel = amount;
+        Frame();
+        input.wheel = 0;
+    };
+    At(0, 0);
+    wheel(-kWheelDelta);  // a notch towards the player: one row down
+    EXPECT_NEAR(game->scroll, travel / 9, 1e-5);
+    // The top row is now the second one: 32-bit colour.
+    const bool colour = engine->settings.colour32;
+    Click(0.8f, 3.3f);
+    EXPECT_NE(engine->settings.colour32, colour);
+    EXPECT_TRUE(game->restartNeeded);
+    wheel(-3 * kWheelDelta);
+    EXPECT_NEAR(game->scroll, travel * 4 / 9, 1e-5);
+    wheel(10 * kWheelDelta);
+    EXPECT_FLOAT_EQ(game->scroll, 0.0f) << "not above the first row";
+    wheel(-40 * kWheelDelta);
+    EXPECT_NEAR(game->scroll, travel, 1e-5) << "nor below the last";
+    wheel(kWheelDelta / 4);  // a fine wheel's part notch still moves a row
+    EXPECT_NEAR(game->scroll, travel * 8 / 9, 1e-5);
+    // Away from the list (over the back button) the wheel moves nothing.
+    At(-2.1f, -3);
+    wheel(kWheelDelta);
+    EXPECT_NEAR(game->scroll, travel * 8 / 9, 1e-5);
+}
+
+TEST_P(MenuTest, TheWheelScrollsTheEditorPalette) {
+    engine->flags.editor = true;
+    Start();
+    const int32_t hidden = game->Level()->TileCount() - 7;
+    ASSERT_GT(hidden, 1);
+    Open(8);
+    At(-2.6f, 0);
+    input.wheel = -2 * kWheelDelta;
+    Frame();
+    input.wheel = 0;
+    EXPECT_NEAR(game->scroll, 1.8f * 2 / float(hidden), 1e-5);
+}
+
+TEST_P(MenuTest, APadsStartOpensTheMenuAndItsStickAndSouthButtonWorkIt) {
+    auto di = std::make_shared<ScriptedDirectInput>();
+    engine->platform.dinput = di;
+    StartInput(*engine);
+    GameStart(*engine);
+    game = &Game(*engine);  // reading the engine's input, pads included
+    di->PlugPad(1);
+    auto tick = [&] {
+        t->clock->Advance(10);
+        PollInput(*engine);
+        game->Frame();
+    };
+    tick();
+    inpControl& in = *Input(*engine);
+    in.cursorX = in.cursorY = 0;
+    di->SetPadButton(1, joy::START, true);
+    tick();
+    ASSERT_TRUE(game->menuOpen);
+    di->SetPadButton(1, joy::START, false);
+    tick();
+    ASSERT_TRUE(game->menuOpen);
+
+    // Down the d-pad to Options, then a tap of the south button.
+    di->SetPadButton(1, joy::DPAD_DOWN, true);
+    while (in.cursorY > -1.0f / kMenuUnit) tick();
+    di->SetPadButton(1, joy::DPAD_DOWN, false);
+    EXPECT_NEAR(in.cursorX, 0.0f, 1e-6);
+    EXPECT_EQ(game->menuPage, 0);
+    di->SetPadButton(1, joy::SOUTH, true);
+    di->SetPadButton(1, joy::SOUTH, false);
+    tick();
+    EXPECT_EQ(game->menuPage, 3);
+    EXPECT_EQ(GetControls(*engine, 1), ControlRecord{}) << "the pad does not steer the ball meanwhile";
+
+    // Start again closes it.
+    tick();
+    di->SetPadButton(1, joy::START, true);
+    tick();
+    EXPECT_FALSE(game->menuOpen);
+    di->SetPadButton(1, joy::START, false);
+    tick();
+    tick();
+    di->SetPadButton(1, joy::SOUTH, true);
+    tick();
+    EXPECT_TRUE(GetControls(*engine, 1).ButtonA) << "back in play the south button jumps";
+    StopInput(*engine);
+}
+
+INSTANTIATE_TEST_SUITE_P(ShippedLanguages, MenuTest, ::testing::Values(1, 2),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param == 1 ? std::string("English") : std::string("Deutsch");
+                         });
 
 } // namespace
 } // namespace rdv::test

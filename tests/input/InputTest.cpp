@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "core/Subsystems.h"
@@ -270,7 +272,7 @@ TEST_F(InputTest, MouseBindingsAreDownOnlyWhileTheyHappen) {
     EXPECT_EQ(GetControls(engine, 0).X, -1.0f);
 
     EXPECT_FALSE(IsBindingDown(engine, {kBindMouse, 10}));
-    EXPECT_FALSE(IsBindingDown(engine, {kBindJoystick, 0}));
+    EXPECT_FALSE(IsBindingDown(engine, {kBindJoystick, 0})) << "no pad plugged in";
     EXPECT_FALSE(IsBindingDown(engine, {kBindNone, 0}));
     EXPECT_EQ(BindingValue(engine, {kBindMouse, static_cast<uint8_t>(kMouseButton0 + 1)}), 1.0f);
 }
@@ -307,6 +309,120 @@ TEST_F(InputTest, QueuedFramesPlayOnePerPoll) {
     EXPECT_EQ(di->QueuedFrames(), 0u);
 }
 
+TEST_F(InputTest, ATapBetweenTwoPollsIsSeenOnceThenTheRelease) {
+    Start();
+    Poll();
+    // Key and button pressed and let go between polls, as a quick hand does.
+    di->KeyDown(dik::SPACE);
+    di->KeyUp(dik::SPACE);
+    di->SetButton(0, true);
+    di->SetButton(0, false);
+    Poll();
+    EXPECT_TRUE(GetControls(engine, 0).ButtonA);
+    EXPECT_TRUE(MouseButtonDown(engine, 0));
+    EXPECT_EQ(FirstPressedBinding(engine).code, dik::SPACE);
+    Poll();
+    EXPECT_FALSE(GetControls(engine, 0).ButtonA);
+    EXPECT_FALSE(MouseButtonDown(engine, 0));
+    // A frame that presses and releases the same key within one poll.
+    ScriptedDirectInput::Frame tap;
+    tap.down = {dik::ESCAPE};
+    tap.up = {dik::ESCAPE};
+    di->QueueFrame(tap);
+    Poll();
+    EXPECT_TRUE(KeyDown(engine, dik::ESCAPE));
+    Poll();
+    EXPECT_FALSE(KeyDown(engine, dik::ESCAPE));
+    // A reset of the script forgets the taps too.
+    di->KeyDown(dik::Q);
+    di->ReleaseAll();
+    Poll();
+    EXPECT_FALSE(KeyDown(engine, dik::Q));
+}
+
+TEST_F(InputTest, PadsSteerTheirPlayersAlongsideTheKeys) {
+    Start();
+    di->PlugPad(0);
+    di->PlugPad(1);
+    Poll();
+    EXPECT_TRUE(engine.input->PadPlugged(0));
+    EXPECT_EQ(GetControls(engine, 0), ControlRecord{});
+
+    // Pad 1, stick forward and turned right past half way: player 1 only.
+    di->SetPadStick(0, 100, -900);
+    Poll();
+    EXPECT_FLOAT_EQ(GetControls(engine, 0).X, 1.0f);
+    EXPECT_FLOAT_EQ(GetControls(engine, 0).Y, 0.0f) << "a slight tilt is no turn";
+    EXPECT_EQ(GetControls(engine, 1), ControlRecord{});
+    di->SetPadStick(0, 800, 0);
+    Poll();
+    EXPECT_FLOAT_EQ(GetControls(engine, 0).Y, 1.0f);
+    EXPECT_FLOAT_EQ(GetControls(engine, 0).X, 0.0f);
+    di->SetPadStick(0, 0, 0);
+
+    // Pad 2: d-pad back and left, south jumps, shoulders step the cameras.
+    di->SetPadButton(1, joy::DPAD_DOWN, true);
+    di->SetPadButton(1, joy::DPAD_LEFT, true);
+    di->SetPadButton(1, joy::SOUTH, true);
+    di->SetPadButton(1, joy::LEFTSHOULDER, true);
+    Poll();
+    ControlRecord two = GetControls(engine, 1);
+    EXPECT_FLOAT_EQ(two.X, -1.0f);
+    EXPECT_FLOAT_EQ(two.Y, -1.0f);
+    EXPECT_TRUE(two.ButtonA && two.ButtonB && !two.ButtonC && !two.Unused);
+    EXPECT_EQ(GetControls(engine, 0), ControlRecord{});
+
+    // Alongside the keys: the key forward and the pad back cancel out.
+    di->KeyDown(dik::W);
+    di->SetPadButton(1, joy::RIGHTSHOULDER, true);
+    Poll();
+    two = GetControls(engine, 1);
+    EXPECT_FLOAT_EQ(two.X, 0.0f);
+    EXPECT_TRUE(two.ButtonC);
+
+    // A joystick binding reports the pad it names.
+    EXPECT_TRUE(IsBindingDown(engine, PadBinding(1, CtlButtonA)));
+    EXPECT_FALSE(IsBindingDown(engine, PadBinding(0, CtlButtonA)));
+    EXPECT_TRUE(IsBindingDown(engine, {kBindJoystick, uint8_t(kPadCodes + kPadButton0 + joy::LEFTSHOULDER)}));
+    EXPECT_EQ(BindingName(PadBinding(0, CtlPosX)), "Joy");
+
+    // Unplugged, nothing of it stays held.
+    di->PlugPad(1, false);
+    Poll();
+    EXPECT_FALSE(engine.input->PadPlugged(1));
+    EXPECT_FALSE(IsBindingDown(engine, PadBinding(1, CtlButtonA)));
+    EXPECT_FLOAT_EQ(GetControls(engine, 1).X, 1.0f) << "the key still works";
+}
+
+TEST_F(InputTest, OnTheMenuAPadMovesTheCursorAndClicksInsteadOfSteering) {
+    Start();
+    di->PlugPad(1);  // the second pad works the menu as well
+    Poll();
+    engine.input->padsOnMenu = true;
+    engine.input->cursorX = engine.input->cursorY = 0;
+    di->SetPadStick(1, kJoyAxisRange, 0);
+    clock->Advance(100);
+    Poll();
+    EXPECT_NEAR(engine.input->cursorX, 0.15f, 1e-5) << "full tilt for 0.1 s";
+    EXPECT_EQ(GetControls(engine, 1), ControlRecord{}) << "the ball is not steered meanwhile";
+    di->SetPadStick(1, 100, 0);  // inside the dead zone
+    clock->Advance(100);
+    Poll();
+    EXPECT_NEAR(engine.input->cursorX, 0.15f, 1e-5);
+    di->SetPadStick(1, 0, 0);
+    di->SetPadButton(1, joy::DPAD_UP, true);
+    clock->Advance(5000);  // a stall moves it no further than 0.1 s would
+    Poll();
+    EXPECT_NEAR(engine.input->cursorY, 0.15f, 1e-5);
+    // A tap of the south button between polls is the menu's click.
+    di->SetPadButton(1, joy::SOUTH, true);
+    di->SetPadButton(1, joy::SOUTH, false);
+    Poll();
+    EXPECT_TRUE(engine.input->MenuClickDown());
+    Poll();
+    EXPECT_FALSE(engine.input->MenuClickDown());
+}
+
 TEST(BindingName, LettersDigitsAndCodes) {
     EXPECT_EQ(BindingName({0, 16}), "Q");
     EXPECT_EQ(BindingName({0, 25}), "P");
@@ -337,6 +453,49 @@ TEST(InputOnSdl, StartsHeadlessWithoutWaitingForFocus) {
     PollInput(engine);
     PollInput(engine);
     EXPECT_FALSE(KeyDown(engine, dik::F12));
+    StopInput(engine);
+}
+
+TEST(InputOnSdl, APadPluggedInMidGameSteersPlayerOneUntilUnplugged) {
+    Engine engine;
+    engine.platform.clock = std::make_shared<ManualClock>(0);
+    StartInput(engine);
+    ASSERT_TRUE(SDL_WasInit(SDL_INIT_GAMECONTROLLER)) << "the SDL source opens pads";
+    SDL_Event focus{};
+    focus.type = SDL_WINDOWEVENT;
+    focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+    ASSERT_GE(SDL_PushEvent(&focus), 0);
+    PollInput(engine);  // re-acquires what start-up could not without focus
+    PollInput(engine);
+    EXPECT_FALSE(engine.input->PadPlugged(0));
+
+    SDL_VirtualJoystickDesc desc;
+    SDL_zero(desc);
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    desc.name = "virtual pad";
+    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    ASSERT_GE(index, 0) << SDL_GetError();
+    SDL_Joystick* stick = SDL_JoystickOpen(index);
+    ASSERT_NE(stick, nullptr) << SDL_GetError();
+    SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_LEFTY, -32768);
+    SDL_JoystickSetVirtualButton(stick, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, 1);
+    SDL_PumpEvents();
+    PollInput(engine);
+    EXPECT_TRUE(engine.input->PadPlugged(0));
+    ControlRecord one = GetControls(engine, 0);
+    EXPECT_FLOAT_EQ(one.X, 1.0f);
+    EXPECT_TRUE(one.ButtonC);
+    EXPECT_EQ(GetControls(engine, 1), ControlRecord{});
+
+    SDL_JoystickClose(stick);
+    ASSERT_EQ(SDL_JoystickDetachVirtual(index), 0);
+    SDL_PumpEvents();
+    PollInput(engine);
+    EXPECT_FALSE(engine.input->PadPlugged(0));
+    EXPECT_EQ(GetControls(engine, 0), ControlRecord{});
     StopInput(engine);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The DirectInput 8 interface as the engine uses it: the system keyboard and
-// mouse, their data formats, cooperative levels, acquisition and immediate
-// state reads. Implemented on SDL2 (SdlInput.cpp) and by a scripted source
+// mouse, two game pads, their data formats, cooperative levels, acquisition
+// and immediate state reads. A key or button that went down since the last
+// read reads as down once, even if it was let go before the read. Implemented on SDL2 (SdlInput.cpp) and by a scripted source
 // for tests (ScriptedInput.h).
 #include <cstdint>
 #include <memory>
@@ -28,21 +29,32 @@ inline constexpr HRESULT DIERR_NOTINITIALIZED = static_cast<HRESULT>(0x80070015u
 inline constexpr HRESULT DIERR_ACQUIRED = static_cast<HRESULT>(0x800700AAu);
 inline constexpr HRESULT DIERR_DEVICENOTREG = static_cast<HRESULT>(0x80040154u);
 inline constexpr HRESULT DIERR_OBJECTNOTFOUND = static_cast<HRESULT>(0x80070002u);
+inline constexpr HRESULT DIERR_UNPLUGGED = static_cast<HRESULT>(0x80040209u);
 
 inline bool DiSucceeded(HRESULT hr) { return hr >= 0; }
 
 // The SDK's one-line description of a DirectInput result ("" if unknown).
 std::string DIResultText(HRESULT hr);
 
-// The two devices the engine creates.
-enum class DIDeviceGuid { SysKeyboard, SysMouse };
+// The devices the engine creates. The two pad slots exist whether or not a
+// pad is plugged in: the first pad plugged in takes slot 1 and keeps it
+// until it is unplugged; a later pad takes the lowest free slot. Reading an
+// empty slot fails with DIERR_UNPLUGGED.
+enum class DIDeviceGuid { SysKeyboard, SysMouse, Joystick1, Joystick2 };
 inline constexpr DIDeviceGuid GUID_SysKeyboard = DIDeviceGuid::SysKeyboard;
 inline constexpr DIDeviceGuid GUID_SysMouse = DIDeviceGuid::SysMouse;
+inline constexpr DIDeviceGuid GUID_Joystick1 = DIDeviceGuid::Joystick1;
+inline constexpr DIDeviceGuid GUID_Joystick2 = DIDeviceGuid::Joystick2;
+inline bool IsJoystick(DIDeviceGuid guid) { return guid == GUID_Joystick1 || guid == GUID_Joystick2; }
 
-// The two common data formats.
-enum class DIDataFormat { Keyboard, Mouse };
+// The common data formats.
+enum class DIDataFormat { Keyboard, Mouse, Joystick };
 inline constexpr DIDataFormat c_dfDIKeyboard = DIDataFormat::Keyboard;
 inline constexpr DIDataFormat c_dfDIMouse = DIDataFormat::Mouse;
+inline constexpr DIDataFormat c_dfDIJoystick = DIDataFormat::Joystick;
+inline DIDataFormat FormatOf(DIDeviceGuid guid) {
+    return guid == GUID_SysKeyboard ? c_dfDIKeyboard : guid == GUID_SysMouse ? c_dfDIMouse : c_dfDIJoystick;
+}
 
 // Cooperative level flags.
 inline constexpr uint32_t DISCL_EXCLUSIVE = 0x1;
@@ -60,6 +72,28 @@ struct DIMOUSESTATE {
 };
 static_assert(sizeof(DIMOUSESTATE) == 16);
 
+// Immediate pad state. Axes run from -kJoyAxisRange to +kJoyAxisRange
+// (lY and lRy grow downwards): lX, lY left stick, lRx, lRy right stick, lZ
+// and lRz the left and right triggers (0 at rest). rgdwPOV[0] is the d-pad
+// in hundredths of a degree clockwise from up, kPovCentred at rest. Buttons
+// follow the usual pad layout (joy::SOUTH ...), d-pad included.
+struct DIJOYSTATE {
+    int32_t lX = 0, lY = 0, lZ = 0;
+    int32_t lRx = 0, lRy = 0, lRz = 0;
+    int32_t rglSlider[2] = {0, 0};
+    uint32_t rgdwPOV[4] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    uint8_t rgbButtons[32] = {};
+};
+static_assert(sizeof(DIJOYSTATE) == 80);
+inline constexpr int32_t kJoyAxisRange = 1000;
+inline constexpr uint32_t kPovCentred = 0xFFFFFFFFu;
+
+namespace joy {
+inline constexpr int SOUTH = 0, EAST = 1, WEST = 2, NORTH = 3, BACK = 4, GUIDE = 5, START = 6, LEFTSTICK = 7,
+                     RIGHTSTICK = 8, LEFTSHOULDER = 9, RIGHTSHOULDER = 10, DPAD_UP = 11, DPAD_DOWN = 12,
+                     DPAD_LEFT = 13, DPAD_RIGHT = 14, BUTTONS = 15;
+} // namespace joy
+
 inline constexpr uint32_t kKeyboardStateSize = 256;
 inline constexpr int32_t kWheelDelta = 120;
 
@@ -73,7 +107,7 @@ public:
     virtual HRESULT Acquire() = 0;
     virtual HRESULT Unacquire() = 0;
     // size 256 for the keyboard (one byte a scan code, 0x80 = down),
-    // sizeof(DIMOUSESTATE) for the mouse. Fails with DIERR_INPUTLOST once
+    // sizeof(DIMOUSESTATE) for the mouse, sizeof(DIJOYSTATE) for a pad. Fails with DIERR_INPUTLOST once
     // after focus is lost, then DIERR_NOTACQUIRED until re-acquired.
     virtual HRESULT GetDeviceState(uint32_t size, void* data) = 0;
 };

@@ -5,9 +5,18 @@
 namespace rdv {
 
 struct ScriptedDirectInput::State {
+    // Held now, and pressed since the last read (read once as down).
     std::array<uint8_t, 256> keys{};
+    std::array<uint8_t, 256> keysPressed{};
     int32_t dx = 0, dy = 0, dz = 0;
     uint8_t buttons[4] = {0, 0, 0, 0};
+    uint8_t buttonsPressed[4] = {0, 0, 0, 0};
+    struct Pad {
+        bool plugged = false;
+        DIJOYSTATE state;
+        std::array<uint8_t, 32> pressed{};
+    };
+    Pad pads[2];
     std::deque<Frame> frames;
     bool focused = true;
     std::map<DIDeviceGuid, DeviceRecord> records;
@@ -26,14 +35,21 @@ struct ScriptedDirectInput::State {
         return hr;
     }
 
+    void Press(uint8_t code) { keys[code] = keysPressed[code] = 0x80; }
+    void SetButton(int i, bool down) {
+        buttons[i] = down ? 0x80 : 0;
+        if (down) buttonsPressed[i] = 0x80;
+    }
+
+    // Presses come before releases: a code in both was tapped within the poll.
     void Apply(const Frame& f) {
-        for (uint8_t c : f.down) keys[c] = 0x80;
+        for (uint8_t c : f.down) Press(c);
         for (uint8_t c : f.up) keys[c] = 0;
         dx += f.dx;
         dy += f.dy;
         dz += f.dz;
         for (int i = 0; i < 4; ++i)
-            if (f.buttons[i] >= 0) buttons[i] = f.buttons[i] ? 0x80 : 0;
+            if (f.buttons[i] >= 0) SetButton(i, f.buttons[i] != 0);
     }
 };
 
@@ -55,7 +71,7 @@ public:
     HRESULT SetDataFormat(DIDataFormat format) override {
         if (HRESULT hr = s_->Check(kind_, ScriptedDirectInput::Op::SetDataFormat)) return hr;
         if (Rec().acquired) return DIERR_ACQUIRED;
-        if ((kind_ == GUID_SysKeyboard) != (format == c_dfDIKeyboard)) return DIERR_INVALIDPARAM;
+        if (format != FormatOf(kind_)) return DIERR_INVALIDPARAM;
         Rec().formatSet = true;
         Rec().format = format;
         return DI_OK;
@@ -111,9 +127,21 @@ public:
             }
             return DIERR_NOTACQUIRED;
         }
+        if (IsJoystick(kind_)) {
+            if (size != sizeof(DIJOYSTATE)) return DIERR_INVALIDPARAM;
+            auto& pad = s_->pads[kind_ == GUID_Joystick1 ? 0 : 1];
+            if (!pad.plugged) return DIERR_UNPLUGGED;
+            DIJOYSTATE out = pad.state;
+            for (size_t b = 0; b < 32; ++b) out.rgbButtons[b] |= pad.pressed[b];
+            pad.pressed.fill(0);
+            *static_cast<DIJOYSTATE*>(data) = out;
+            return DI_OK;
+        }
         if (kind_ == GUID_SysKeyboard) {
             if (size != kKeyboardStateSize) return DIERR_INVALIDPARAM;
-            std::copy(s_->keys.begin(), s_->keys.end(), static_cast<uint8_t*>(data));
+            auto* out = static_cast<uint8_t*>(data);
+            for (size_t i = 0; i < kKeyboardStateSize; ++i) out[i] = s_->keys[i] | s_->keysPressed[i];
+            s_->keysPressed.fill(0);
             return DI_OK;
         }
         if (size != sizeof(DIMOUSESTATE)) return DIERR_INVALIDPARAM;
@@ -121,7 +149,10 @@ public:
         m.lX = s_->dx;
         m.lY = s_->dy;
         m.lZ = s_->dz;
-        std::copy(std::begin(s_->buttons), std::end(s_->buttons), m.rgbButtons);
+        for (int i = 0; i < 4; ++i) {
+            m.rgbButtons[i] = s_->buttons[i] | s_->buttonsPressed[i];
+            s_->buttonsPressed[i] = 0;
+        }
         s_->dx = s_->dy = s_->dz = 0;
         *static_cast<DIMOUSESTATE*>(data) = m;
         return DI_OK;
@@ -143,11 +174,13 @@ HRESULT ScriptedDirectInput::CreateDevice(DIDeviceGuid guid, std::shared_ptr<IDi
     return DI_OK;
 }
 
-void ScriptedDirectInput::KeyDown(uint8_t code) { state_->keys[code] = 0x80; }
+void ScriptedDirectInput::KeyDown(uint8_t code) { state_->Press(code); }
 void ScriptedDirectInput::KeyUp(uint8_t code) { state_->keys[code] = 0; }
 void ScriptedDirectInput::ReleaseAll() {
     state_->keys.fill(0);
+    state_->keysPressed.fill(0);
     std::fill(std::begin(state_->buttons), std::end(state_->buttons), uint8_t{0});
+    std::fill(std::begin(state_->buttonsPressed), std::end(state_->buttonsPressed), uint8_t{0});
 }
 void ScriptedDirectInput::MoveMouse(int32_t dx, int32_t dy, int32_t dz) {
     state_->dx += dx;
@@ -155,9 +188,25 @@ void ScriptedDirectInput::MoveMouse(int32_t dx, int32_t dy, int32_t dz) {
     state_->dz += dz;
 }
 void ScriptedDirectInput::SetButton(int button, bool down) {
-    if (button >= 0 && button < 4) state_->buttons[button] = down ? 0x80 : 0;
+    if (button >= 0 && button < 4) state_->SetButton(button, down);
 }
 void ScriptedDirectInput::QueueFrame(Frame frame) { state_->frames.push_back(std::move(frame)); }
+void ScriptedDirectInput::PlugPad(int slot, bool plugged) {
+    if (slot < 0 || slot > 1) return;
+    state_->pads[slot] = {};
+    state_->pads[slot].plugged = plugged;
+}
+void ScriptedDirectInput::SetPadButton(int slot, int button, bool down) {
+    if (slot < 0 || slot > 1 || button < 0 || button >= 32) return;
+    auto& pad = state_->pads[slot];
+    pad.state.rgbButtons[button] = down ? 0x80 : 0;
+    if (down) pad.pressed[size_t(button)] = 0x80;
+}
+void ScriptedDirectInput::SetPadStick(int slot, int32_t x, int32_t y) {
+    if (slot < 0 || slot > 1) return;
+    state_->pads[slot].state.lX = x;
+    state_->pads[slot].state.lY = y;
+}
 size_t ScriptedDirectInput::QueuedFrames() const { return state_->frames.size(); }
 
 void ScriptedDirectInput::LoseFocus() {

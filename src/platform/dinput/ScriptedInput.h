@@ -1,5 +1,5 @@
 #pragma once
-// A DirectInput 8 whose keyboard and mouse are driven by a test or a
+// A DirectInput 8 whose keyboard, mouse and pads are driven by a test or a
 // simulation: keys and buttons set by hand or per poll from a queue, mouse
 // motion accumulated until read, focus loss and scripted failures. It
 // behaves as DirectInput does for a foreground device: acquiring without
@@ -53,6 +53,12 @@ public:
     void MoveMouse(int32_t dx, int32_t dy, int32_t dz = 0);
     void SetButton(int button, bool down);
     void QueueFrame(Frame frame);
+
+    // Pads, slot 0 or 1: plugged in empty-handed, buttons (joy::...) and the
+    // left stick (-kJoyAxisRange..kJoyAxisRange, y down).
+    void PlugPad(int slot, bool plugged = true);
+    void SetPadButton(int slot, int button, bool down);
+    void SetPadStick(int slot, int32_t x, int32_t y);
     size_t QueuedFrames() const;
 
     void LoseFocus();

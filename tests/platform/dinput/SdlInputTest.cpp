@@ -115,8 +115,15 @@ TEST_F(SdlInputTest, ReadsNeedFocusAndReportTheLossOnce) {
     PushKey(id, SDL_SCANCODE_ESCAPE, false);
     ASSERT_EQ(keyboard->GetDeviceState(256, keys.data()), DI_OK);
     EXPECT_EQ(keys[dik::F12], 0x80);
-    EXPECT_EQ(keys[dik::ESCAPE], 0);
+    EXPECT_EQ(keys[dik::ESCAPE], 0x80) << "a tap between two reads reads as down once";
+    ASSERT_EQ(keyboard->GetDeviceState(256, keys.data()), DI_OK);
+    EXPECT_EQ(keys[dik::F12], 0x80);
+    EXPECT_EQ(keys[dik::ESCAPE], 0) << "and its release at the read after";
     EXPECT_EQ(keyboard->GetDeviceState(100, keys.data()), DIERR_INVALIDPARAM);
+
+    // A press before the focus went is not carried over the loss.
+    PushKey(id, SDL_SCANCODE_SPACE, true);
+    PushKey(id, SDL_SCANCODE_SPACE, false);
 
     PushWindow(id, SDL_WINDOWEVENT_FOCUS_LOST);
     EXPECT_EQ(keyboard->GetDeviceState(256, keys.data()), DIERR_INPUTLOST);
@@ -129,6 +136,7 @@ TEST_F(SdlInputTest, ReadsNeedFocusAndReportTheLossOnce) {
     ASSERT_EQ(keyboard->Acquire(), DI_OK);
     ASSERT_EQ(keyboard->GetDeviceState(256, keys.data()), DI_OK);
     EXPECT_EQ(keys[dik::F12], 0);
+    EXPECT_EQ(keys[dik::SPACE], 0);
 
     // Events of another window do not count.
     PushKey(id + 100, SDL_SCANCODE_A, true);
@@ -172,6 +180,160 @@ TEST_F(SdlInputTest, MouseMotionIsSinceTheLastReadWithWheelAndButtons) {
     EXPECT_EQ(m.lZ, 0);
     EXPECT_EQ(m.rgbButtons[1], 0x80);  // buttons are held state, not events
     EXPECT_EQ(mouse->GetDeviceState(12, &m), DIERR_INVALIDPARAM);
+}
+
+TEST_F(SdlInputTest, AnInstantClickReadsAsDownOnceThenUp) {
+    PushWindow(id, SDL_WINDOWEVENT_FOCUS_GAINED);
+    ASSERT_EQ(mouse->Acquire(), DI_OK);
+    SDL_Event b{};
+    b.type = SDL_MOUSEBUTTONDOWN;
+    b.button.windowID = id;
+    b.button.button = SDL_BUTTON_LEFT;
+    Push(b);
+    b.type = SDL_MOUSEBUTTONUP;
+    Push(b);
+    ASSERT_EQ(mouse->GetDeviceState(sizeof m, &m), DI_OK);
+    EXPECT_EQ(m.rgbButtons[0], 0x80);
+    ASSERT_EQ(mouse->GetDeviceState(sizeof m, &m), DI_OK);
+    EXPECT_EQ(m.rgbButtons[0], 0);
+    // Down, up and down again: held, and still held at the next read.
+    b.type = SDL_MOUSEBUTTONDOWN;
+    Push(b);
+    b.type = SDL_MOUSEBUTTONUP;
+    Push(b);
+    b.type = SDL_MOUSEBUTTONDOWN;
+    Push(b);
+    ASSERT_EQ(mouse->GetDeviceState(sizeof m, &m), DI_OK);
+    EXPECT_EQ(m.rgbButtons[0], 0x80);
+    ASSERT_EQ(mouse->GetDeviceState(sizeof m, &m), DI_OK);
+    EXPECT_EQ(m.rgbButtons[0], 0x80);
+}
+
+// ------------------------------------------------------------ pads
+
+// A pad without hardware: SDL's virtual game controller.
+int AttachPad(const char* name) {
+    SDL_VirtualJoystickDesc desc;
+    SDL_zero(desc);
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    desc.name = name;
+    return SDL_JoystickAttachVirtualEx(&desc);
+}
+
+// The virtual pad's SDL joystick, opened by the test to drive it.
+SDL_Joystick* DrivePad(int deviceIndex) { return SDL_JoystickOpen(deviceIndex); }
+
+class SdlPadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0) << SDL_GetError();
+        di = CreateSDLDirectInput8();
+        ASSERT_NE(di, nullptr);
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_EQ(di->CreateDevice(i == 0 ? GUID_Joystick1 : GUID_Joystick2, pad[i]), DI_OK);
+            EXPECT_EQ(pad[i]->SetDataFormat(c_dfDIKeyboard), DIERR_INVALIDPARAM);
+            ASSERT_EQ(pad[i]->SetDataFormat(c_dfDIJoystick), DI_OK);
+            ASSERT_EQ(pad[i]->SetCooperativeLevel(nullptr, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);
+            ASSERT_EQ(pad[i]->Acquire(), DI_OK);
+        }
+    }
+    void TearDown() override {
+        for (SDL_Joystick* j : drivers)
+            if (j) SDL_JoystickClose(j);
+        pad[0].reset();
+        pad[1].reset();
+        di.reset();
+        SDL_Quit();
+    }
+    HRESULT Read(int slot) {
+        SDL_PumpEvents();  // the host's event pump, once a tick
+        return pad[slot]->GetDeviceState(sizeof state, &state);
+    }
+    // Attaches a pad and opens it for driving; returns its joystick.
+    SDL_Joystick* Plug(const char* name) {
+        const int index = AttachPad(name);
+        EXPECT_GE(index, 0) << SDL_GetError();
+        SDL_Joystick* j = DrivePad(index);
+        EXPECT_NE(j, nullptr) << SDL_GetError();
+        drivers.push_back(j);
+        return j;
+    }
+    void Unplug(SDL_Joystick* j) {
+        const SDL_JoystickID id = SDL_JoystickInstanceID(j);
+        for (int i = 0; i < SDL_NumJoysticks(); ++i)
+            if (SDL_JoystickGetDeviceInstanceID(i) == id) ASSERT_EQ(SDL_JoystickDetachVirtual(i), 0);
+        for (auto& d : drivers)
+            if (d == j) d = nullptr;
+        SDL_JoystickClose(j);
+    }
+
+    std::shared_ptr<IDirectInput8> di;
+    std::shared_ptr<IDirectInputDevice8> pad[2];
+    std::vector<SDL_Joystick*> drivers;
+    DIJOYSTATE state;
+};
+
+TEST_F(SdlPadTest, PadsFillTheirSlotsInPlugOrderAndKeepThemWhenOneLeaves) {
+    EXPECT_EQ(Read(0), DIERR_UNPLUGGED) << "no pad yet";
+    EXPECT_EQ(Read(1), DIERR_UNPLUGGED);
+
+    SDL_Joystick* first = Plug("first");
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(Read(0), DI_OK);
+    EXPECT_EQ(Read(1), DIERR_UNPLUGGED);
+    SDL_Joystick* second = Plug("second");
+    ASSERT_NE(second, nullptr);
+    ASSERT_EQ(Read(1), DI_OK);
+
+    // Each slot reads its own pad.
+    SDL_JoystickSetVirtualButton(second, SDL_CONTROLLER_BUTTON_START, 1);
+    ASSERT_EQ(Read(1), DI_OK);
+    EXPECT_EQ(state.rgbButtons[joy::START], 0x80);
+    ASSERT_EQ(Read(0), DI_OK);
+    EXPECT_EQ(state.rgbButtons[joy::START], 0);
+
+    // Pad 1 leaves: pad 2 stays pad 2, and the next pad plugged in is pad 1.
+    Unplug(first);
+    EXPECT_EQ(Read(0), DIERR_UNPLUGGED);
+    ASSERT_EQ(Read(1), DI_OK);
+    EXPECT_EQ(state.rgbButtons[joy::START], 0x80);
+    SDL_Joystick* third = Plug("third");
+    SDL_JoystickSetVirtualButton(third, SDL_CONTROLLER_BUTTON_A, 1);
+    ASSERT_EQ(Read(0), DI_OK);
+    EXPECT_EQ(state.rgbButtons[joy::SOUTH], 0x80);
+    Unplug(second);
+    EXPECT_EQ(Read(1), DIERR_UNPLUGGED);
+}
+
+TEST_F(SdlPadTest, SticksDpadAndATapBetweenReads) {
+    SDL_Joystick* j = Plug("pad");
+    ASSERT_NE(j, nullptr);
+    ASSERT_EQ(Read(0), DI_OK);
+    EXPECT_EQ(state.lX, 0);
+    EXPECT_EQ(state.rgdwPOV[0], kPovCentred);
+
+    SDL_JoystickSetVirtualAxis(j, SDL_CONTROLLER_AXIS_LEFTX, 32767);
+    SDL_JoystickSetVirtualAxis(j, SDL_CONTROLLER_AXIS_LEFTY, -16384);
+    SDL_JoystickSetVirtualButton(j, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1);
+    SDL_JoystickSetVirtualButton(j, SDL_CONTROLLER_BUTTON_DPAD_LEFT, 1);
+    ASSERT_EQ(Read(0), DI_OK);
+    EXPECT_EQ(state.lX, kJoyAxisRange);
+    EXPECT_NEAR(state.lY, -kJoyAxisRange / 2, 1);
+    EXPECT_EQ(state.rgbButtons[joy::DPAD_DOWN], 0x80);
+    EXPECT_EQ(state.rgdwPOV[0], 22500u) << "down-left";
+
+    // The south button pressed and let go between two reads.
+    SDL_JoystickSetVirtualButton(j, SDL_CONTROLLER_BUTTON_A, 1);
+    SDL_PumpEvents();
+    SDL_JoystickSetVirtualButton(j, SDL_CONTROLLER_BUTTON_A, 0);
+    ASSERT_EQ(Read(0), DI_OK);
+    EXPECT_EQ(state.rgbButtons[joy::SOUTH], 0x80);
+    ASSERT_EQ(Read(0), DI_OK);
+    EXPECT_EQ(state.rgbButtons[joy::SOUTH], 0);
+    EXPECT_EQ(pad[0]->GetDeviceState(16, &state), DIERR_INVALIDPARAM);
 }
 
 TEST(DIResultText, KnowsTheCodesTheDevicesReturn) {
