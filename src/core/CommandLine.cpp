@@ -5,6 +5,7 @@
 
 #include "core/Engine.h"
 #include "core/Error.h"
+#include "core/UserFolder.h"
 #include "platform/FileSearch.h"
 
 namespace rdv {
@@ -72,7 +73,7 @@ void ParseCommand(Engine& engine) {
             case 'f':
                 break;
             case 'l':
-                engine.log.OpenFile(ResolveNoCase(engine.programFolder, "log.txt"));
+                engine.log.OpenFile(WritablePath(engine, "log.txt"));
                 break;
             case 'L':
                 engine.flags.languageOverride = -1;
