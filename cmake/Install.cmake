@@ -1,18 +1,21 @@
 # make install and make package: the game installed as a Linux game.
 #
 #   PREFIX/lib/rondovar/          the program folder: rondovar, rondovar-sim,
-#                                 rondovar-snapshot, audio.so, and links to
-#                                 each data folder in share/rondovar
+#                                 rondovar-snapshot, audio.so, the marker
+#                                 file "installed", and links to each data
+#                                 folder in share/rondovar
 #   PREFIX/share/rondovar/        data maps models textures music save shaders
-#   PREFIX/bin/rondovar, rondovar-sim, rondovar-snapshot
-#                                 links to the program folder's executables
-#                                 (the engine finds its program folder from
-#                                 the executable's real path)
+#   PREFIX/bin/rondovar           a launcher that starts the game in its
+#                                 program folder
+#   PREFIX/bin/rondovar-sim, rondovar-snapshot
+#                                 links to the program folder's tools (the
+#                                 engine finds its program folder from the
+#                                 executable's real path)
 #   PREFIX/share/applications, share/metainfo, share/icons/hicolor/256x256/apps,
 #   share/man/man6                desktop entry, AppStream data, icon, man page
 #
-# An installed program folder is read-only to the player, so the player's
-# files go under ~/.local/share/rondovar (core/UserFolder.h).
+# The player's files of an installed game go under ~/.local/share/rondovar
+# (core/UserFolder.h).
 include(GNUInstallDirs)
 
 set(RDV_APP_ID org.rondovar.Rondovar)
@@ -28,6 +31,13 @@ set(RDV_TOOLS rondovar-sim rondovar-snapshot)
 
 install(TARGETS rondovar ${RDV_TOOLS} RUNTIME DESTINATION ${RDV_INSTALL_PROGRAM_DIR})
 install(TARGETS audio LIBRARY DESTINATION ${RDV_INSTALL_PROGRAM_DIR})
+# Marks the program folder as installed: the player's files then go to the
+# player's folder even when the program folder could be written (by root,
+# or under a prefix the player owns); see core/UserFolder.h.
+file(WRITE ${CMAKE_BINARY_DIR}/dist/installed
+  "An installed program folder: Rondovar II keeps the player's settings, progress,\n"
+  "log and saved level under \${XDG_DATA_HOME:-~/.local/share}/rondovar/.\n")
+install(FILES ${CMAKE_BINARY_DIR}/dist/installed DESTINATION ${RDV_INSTALL_PROGRAM_DIR})
 
 # The data folders as the build assembled them, without the test content and
 # without what a player of build/game made there (settings, progress, the
@@ -74,9 +84,18 @@ set(rdv_links)
 foreach(folder ${RDV_DATA_FOLDERS})
   list(APPEND rdv_links "${RDV_INSTALL_PROGRAM_DIR}/${folder}=${rdv_data_from_program}/${folder}")
 endforeach()
-foreach(exe rondovar ${RDV_TOOLS})
+foreach(exe ${RDV_TOOLS})
   list(APPEND rdv_links "${CMAKE_INSTALL_BINDIR}/${exe}=${rdv_program_from_bin}/${exe}")
 endforeach()
+# The game itself starts from its program folder, as it expects to be
+# started (elsewhere it changes there and logs "Bad execute path"); the
+# tools take file names from the command line and must not change folder.
+file(WRITE ${CMAKE_BINARY_DIR}/dist/rondovar
+  "#!/bin/sh\n"
+  "# Starts Rondovar II from its program folder.\n"
+  "here=\$(dirname \"\$(readlink -f \"\$0\")\")\n"
+  "cd \"\$here/${rdv_program_from_bin}\" && exec ./rondovar \"\$@\"\n")
+install(PROGRAMS ${CMAKE_BINARY_DIR}/dist/rondovar DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(CODE "
   set(root \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
   foreach(link ${rdv_links})

@@ -59,7 +59,7 @@ fs::path PlayerDataFolder() {
 
 fs::path ChooseUserFolder(const fs::path& programFolder) {
     if (programFolder.empty()) return {};
-    bool writable = FolderWritable(programFolder);
+    bool writable = FolderWritable(programFolder) && !ExistsNoCase(programFolder, kInstalledMarker);
     for (const char* sub : {"data", "maps"}) {
         if (!writable) break;
         std::error_code ec;

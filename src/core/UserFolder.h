@@ -24,9 +24,14 @@ bool FolderWritable(const std::filesystem::path& folder);
 // unset); empty when no home is known. Nothing is created.
 std::filesystem::path PlayerDataFolder();
 
+// The name of the file make install puts into the program folder it makes.
+inline constexpr const char* kInstalledMarker = "installed";
+
 // The user folder for a program folder: empty when the program folder and
 // those of its data and maps folders that exist can be written (the
-// player's files stay in it), else PlayerDataFolder().
+// player's files stay in it), else PlayerDataFolder(). An installed program
+// folder (one holding kInstalledMarker) never takes the player's files, so
+// root running a copy installed under /usr does not write into it either.
 std::filesystem::path ChooseUserFolder(const std::filesystem::path& programFolder);
 
 // The folder that takes the player's files: the user folder when there is

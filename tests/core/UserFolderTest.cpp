@@ -97,6 +97,10 @@ TEST(UserFolder, ChosenOnlyWhenTheProgramFolderOrItsDataFoldersAreReadOnly) {
     EXPECT_EQ(ChooseUserFolder(program.path()), fs::path("/nowhere/data/rondovar"));
     Writable(program.path());
     EXPECT_TRUE(ChooseUserFolder(fs::path()).empty());
+
+    // An installed program folder is never the player's, writable or not.
+    WriteBytes(program.path() / "Installed", {});
+    EXPECT_EQ(ChooseUserFolder(program.path()), fs::path("/nowhere/data/rondovar"));
 }
 
 TEST(UserFolder, ReadsThePlayersCopyFirstAndWritesOnlyThere) {
