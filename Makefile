@@ -1,9 +1,10 @@
 # Two commands for players and developers: `make run` and `make test`.
 BUILD ?= build
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-asan bench clean
+.PHONY: all deps build run test test-asan bench install package clean
 
 all: build
 
@@ -39,6 +40,15 @@ test-asan: deps
 	  -DRDV_SANITIZE=ON -DRDV_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug
 	$(ASAN_ENV) cmake --build build-asan -j $(JOBS)
 	cd build-asan && $(ASAN_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# The game, its tools and data, desktop entry, icon, AppStream data and man
+# page under PREFIX (DESTDIR in front, for staging).
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# A Debian package of the same tree under /usr: build/rondovar_*.deb.
+package: build
+	cmake --build $(BUILD) --target package
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done

@@ -5,6 +5,7 @@
 
 #include "core/Engine.h"
 #include "core/Main.h"
+#include "core/UserFolder.h"
 #include "platform/AnsiTerminal.h"
 #include "platform/Clock.h"
 #include "platform/FileSearch.h"
@@ -16,6 +17,7 @@
 int main(int argc, char** argv) {
     auto engine = std::make_unique<rdv::Engine>();
     engine->programFolder = rdv::ProgramFolder();
+    engine->userFolder = rdv::ChooseUserFolder(engine->programFolder);
     for (int i = 1; i < argc; ++i) {
         if (i > 1) engine->commandLine += ' ';
         engine->commandLine += argv[i];

@@ -3,6 +3,7 @@
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "core/Number.h"
+#include "core/UserFolder.h"
 #include "platform/FileSearch.h"
 
 namespace rdv {
@@ -57,7 +58,7 @@ void ParseCommand(Engine& engine) {
             case 'f':
                 break;
             case 'l':
-                engine.log.OpenFile(ResolveNoCase(engine.programFolder, "log.txt"));
+                engine.log.OpenFile(WritablePath(engine, "log.txt"));
                 break;
             case 'L':
                 engine.flags.languageOverride = -1;

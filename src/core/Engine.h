@@ -59,6 +59,9 @@ public:
 
     // Where the executable lives: data, maps, models ... are below it.
     std::filesystem::path programFolder;
+    // Where the player's files go when the program folder cannot take them
+    // (core/UserFolder.h); empty: they stay in the program folder.
+    std::filesystem::path userFolder;
     // The process arguments joined by single blanks.
     std::string commandLine;
 

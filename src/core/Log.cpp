@@ -1,5 +1,7 @@
 #include "core/Log.h"
 
+#include <system_error>
+
 #include "platform/Terminal.h"
 
 namespace rdv {
@@ -34,6 +36,10 @@ void Log::OpenConsole(ITerminal* terminal) {
 
 void Log::OpenFile(const std::filesystem::path& path) {
     if (file_) std::fclose(file_);
+    // The player's own folder may not exist yet; if it cannot be made, the
+    // open below fails and the log stays silent, as for any unwritable log.
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
     file_ = std::fopen(path.string().c_str(), "wb");
 }
 

@@ -25,7 +25,7 @@ public:
 
     // -c: the terminal becomes the log console (title, grey background, cleared).
     void OpenConsole(ITerminal* terminal);
-    // -l: log.txt in the program folder, overwritten.
+    // -l: log.txt in the program folder (or the player's folder), overwritten.
     void OpenFile(const std::filesystem::path& path);
     void ClearConsole();
     // "Log closing", then both outputs released.

@@ -11,6 +11,7 @@
 #include "core/HostForms.h"
 #include "core/SettingsFile.h"
 #include "core/Subsystems.h"
+#include "core/UserFolder.h"
 
 namespace rdv {
 
@@ -55,7 +56,7 @@ void LoadSettings(Engine& engine) {
     // Every error of the load, the host window's included, leaves with this
     // step's source and its own number, description and platform code.
     try {
-        std::vector<uint8_t> bytes = ReadOrCreate(SettingsPath(engine.programFolder));
+        std::vector<uint8_t> bytes = ReadOrCreate(ReadablePath(engine, "data/settings.dat"));
         Settings loaded = DecodeSettings(bytes);
         loaded.interlacing = true;
         engine.settings = loaded;
@@ -81,7 +82,8 @@ void LoadSettings(Engine& engine) {
 }
 
 void SaveSettings(Engine& engine) {
-    const std::filesystem::path path = SettingsPath(engine.programFolder);
+    // The player's own copy; until the first save that is the shipped one's bytes.
+    const std::filesystem::path path = WritablePath(engine, "data/settings.dat");
     int32_t width = engine.settings.width;
     int32_t height = engine.settings.height;
     if (engine.selectedDisplayMode) {
@@ -92,7 +94,8 @@ void SaveSettings(Engine& engine) {
         }
     }
     // Built from the file's own bytes, so the positions not saved keep theirs.
-    std::vector<uint8_t> bytes = EncodeSettings(engine.settings, width, height, ReadIfPresent(path));
+    const std::vector<uint8_t> old = ReadIfPresent(ReadablePath(engine, "data/settings.dat"));
+    std::vector<uint8_t> bytes = EncodeSettings(engine.settings, width, height, old);
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     WriteFileAtomically(path, bytes, "SaveSettings");

@@ -8,6 +8,7 @@
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "core/SettingsFile.h"
+#include "core/UserFolder.h"
 #include "packages/Package.h"
 #include "packages/Parse.h"
 #include "platform/FileSearch.h"
@@ -125,7 +126,7 @@ void engCampaign::LoadNext(int32_t status) {
 }
 
 std::string engCampaign::ProgressPath() const {
-    return (ResolveNoCase(engine_.programFolder, "data") / "progress.dat").string();
+    return ReadablePath(engine_, "data/progress.dat").string();
 }
 
 int32_t engCampaign::LoadProgress() {
@@ -147,8 +148,10 @@ int32_t engCampaign::LoadProgress() {
 }
 
 void engCampaign::SaveProgress(int32_t level) {
-    const std::filesystem::path path = ProgressPath();
-    std::vector<char> bytes = ReadAll(path);
+    // Read where it stands (perhaps the read-only program folder), written
+    // where the player's files go.
+    const std::filesystem::path path = WritablePath(engine_, "data/progress.dat");
+    std::vector<char> bytes = ReadAll(ProgressPath());
     bytes.resize(bytes.size() - bytes.size() % kRecordLength);
     bool found = false;
     for (size_t p = 0; p < bytes.size(); p += kRecordLength) {

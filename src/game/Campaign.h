@@ -55,6 +55,7 @@ private:
     void Load(const std::string& name) {
         if (loadLevel) loadLevel(name);
     }
+    // progress.dat where it is read: the player's copy first (core/UserFolder.h).
     std::string ProgressPath() const;
 
     Engine& engine_;

@@ -7,6 +7,7 @@
 
 #include "core/Engine.h"
 #include "core/Error.h"
+#include "core/UserFolder.h"
 #include "graphics/Core.h"
 #include "graphics/LightMap.h"
 #include "level/Level.h"
@@ -379,7 +380,7 @@ void engLevel::SaveLevel(const std::string& name) {
     ClosePackage(engine_, handle);
     // The commit happens on close and only logs when it fails; a save that
     // did not reach the disk must not pass for one that did.
-    const auto saved = FindStemMatches(ResolveNoCase(engine_.programFolder, "maps"), name);
+    const auto saved = FindStemMatches(WritablePath(engine_, "maps"), name);
     std::error_code ec;
     if (saved.empty() || std::filesystem::file_size(saved.front(), ec) != bytes || ec)
         RaiseError(ErrFileType, "Engine->Savelevel", "Couldn't access package for writing");

@@ -11,6 +11,7 @@
 #include "cameras/View.h"
 #include "core/Error.h"
 #include "core/SettingsFile.h"
+#include "core/UserFolder.h"
 #include "game/Campaign.h"
 #include "input/Input.h"
 #include "level/Level.h"
@@ -546,6 +547,8 @@ int RunSimulator(const std::vector<std::string>& args, const std::filesystem::pa
     }
 
     Simulation sim(programFolder);
+    // progress.dat goes where the game would put it.
+    sim.engine().userFolder = ChooseUserFolder(programFolder);
     if (options.seeded) sim.engine().rng.seed(options.seed);
     sim.reportViews = options.views;
     if (prepare) prepare(sim);

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "core/Engine.h"
+#include "core/UserFolder.h"
 #include "packages/Parse.h"
 #include "platform/FileSearch.h"
 
@@ -159,9 +160,17 @@ int32_t engPackage::OpenPackage(const std::string& referenceIn, const std::strin
         if (!SafeReference(reference)) return fail();
         fs::path dir;
         std::string stem;
-        SplitReference(engine_.programFolder, folder, reference, dir, stem);
-        if (stem.empty()) return fail();
-        auto matches = FindStemMatches(dir, stem);
+        std::vector<fs::path> matches;
+        // The player's own files (the editor's saved level) come first.
+        if (!engine_.userFolder.empty()) {
+            SplitReference(engine_.userFolder, folder, reference, dir, stem);
+            if (!stem.empty()) matches = FindStemMatches(dir, stem);
+        }
+        if (matches.empty()) {
+            SplitReference(engine_.programFolder, folder, reference, dir, stem);
+            if (stem.empty()) return fail();
+            matches = FindStemMatches(dir, stem);
+        }
         if (matches.empty()) return fail();
         auto file = std::make_unique<OpenFile>();
         if (!ReadWholeFile(matches.front(), file->data)) return fail();
@@ -269,7 +278,7 @@ int32_t engPackage::OpenPackageForWrite(const std::string& nameIn, const std::st
     }
     fs::path dir;
     std::string stem;
-    SplitReference(engine_.programFolder, folder, name, dir, stem);
+    SplitReference(WriteFolder(engine_), folder, name, dir, stem);
     if (stem.empty()) {
         depth_ = depthBefore;
         return 0;
