@@ -122,13 +122,22 @@ public:
     const std::shared_ptr<GLContextShare>& Share() const { return share_; }
 
 private:
+    // The texels live in GL only: a lock reads the level into `staging`
+    // (Direct3D's memory layout) and the unlock sends it back and frees it,
+    // so a loaded texture costs no second copy on the heap.
     struct Level {
         UINT width = 0, height = 0;
-        std::vector<uint8_t> bytes;   // Direct3D's memory layout
+        std::vector<uint8_t> staging;
         bool locked = false;
         bool readOnly = false;
+        // Every texel of the level is `texel` (read as 32 bits; for the
+        // 32-bit formats only).
+        bool uniform = true;
+        uint32_t texel = 0;
+        size_t Bytes(UINT bytesPerPixel) const { return static_cast<size_t>(width) * height * bytesPerPixel; }
     };
     void Upload(UINT level);
+    void ScanLevel(Level& level) const;
     void FindConstantTexel();
     std::shared_ptr<GLContextShare> share_;
     D3DFORMAT format_;

@@ -49,7 +49,6 @@ GLTexture::GLTexture(std::shared_ptr<GLContextShare> share, UINT width, UINT hei
         Level l;
         l.width = std::max(1u, width >> i);
         l.height = std::max(1u, height >> i);
-        l.bytes.assign(static_cast<size_t>(l.width) * l.height * info_.bytesPerPixel, 0);
         levels_.push_back(std::move(l));
     }
     glGenTextures(1, &name_);
@@ -59,9 +58,25 @@ GLTexture::GLTexture(std::shared_ptr<GLContextShare> share, UINT width, UINT hei
     share_->boundTextures[0] = name_;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(count - 1));
-    for (UINT i = 0; i < count; ++i)
-        glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), info_.internalFormat, static_cast<GLsizei>(levels_[i].width),
-                     static_cast<GLsizei>(levels_[i].height), 0, info_.format, info_.type, levels_[i].bytes.data());
+    // A new texture reads as zeros, as the bytes a lock hands out first. One
+    // zeroed buffer of level 0's size serves every level; it goes at the end.
+    std::vector<uint8_t> zeros(levels_[0].Bytes(info_.bytesPerPixel), 0);
+    bool stored = false;
+    if (share_->gl.TexStorage2D) {
+        // Storage for the whole chain at once: the driver allocates it once
+        // instead of growing it level by level.
+        share_->gl.TexStorage2D(GL_TEXTURE_2D, static_cast<GLsizei>(count), static_cast<GLenum>(info_.internalFormat),
+                                static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+        stored = glGetError() == GL_NO_ERROR;
+    }
+    for (UINT i = 0; i < count; ++i) {
+        const auto w = static_cast<GLsizei>(levels_[i].width), h = static_cast<GLsizei>(levels_[i].height);
+        if (stored)
+            glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), 0, 0, w, h, info_.format, info_.type, zeros.data());
+        else
+            glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), info_.internalFormat, w, h, 0, info_.format, info_.type,
+                         zeros.data());
+    }
     if (glGetError() != GL_NO_ERROR) {
         glDeleteTextures(1, &name_);
         share_->boundTextures[0] = 0;
@@ -84,7 +99,7 @@ HRESULT GLTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
     desc->Type = D3DRTYPE_SURFACE;
     desc->Usage = usage_;
     desc->Pool = pool_;
-    desc->Size = static_cast<UINT>(levels_[level].bytes.size());
+    desc->Size = static_cast<UINT>(levels_[level].Bytes(info_.bytesPerPixel));
     desc->MultiSampleType = D3DMULTISAMPLE_NONE;
     desc->Width = levels_[level].width;
     desc->Height = levels_[level].height;
@@ -102,8 +117,19 @@ HRESULT GLTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect
         x = rect->left;
         y = rect->top;
     }
+    // A lock sees what the texture holds: read back from GL, or for a
+    // texture GL could not make (nothing ever reached it), zeros.
+    l.staging.assign(l.Bytes(info_.bytesPerPixel), 0);
+    if (name_ && share_->MakeCurrent()) {
+        share_->gl.ActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, name_);
+        share_->activeUnit = 0;
+        share_->boundTextures[0] = name_;
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level), info_.format, info_.type, l.staging.data());
+    }
     locked->Pitch = static_cast<INT>(l.width * info_.bytesPerPixel);
-    locked->pBits = l.bytes.data() + static_cast<size_t>(y) * locked->Pitch + static_cast<size_t>(x) * info_.bytesPerPixel;
+    locked->pBits = l.staging.data() + static_cast<size_t>(y) * locked->Pitch + static_cast<size_t>(x) * info_.bytesPerPixel;
     l.locked = true;
     l.readOnly = (flags & D3DLOCK_READONLY) != 0;
     return D3D_OK;
@@ -111,23 +137,36 @@ HRESULT GLTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect
 
 HRESULT GLTexture::UnlockRect(UINT level) {
     if (level >= levels_.size() || !levels_[level].locked) return D3DERR_INVALIDCALL;
-    levels_[level].locked = false;
-    if (!levels_[level].readOnly) Upload(level);
+    Level& l = levels_[level];
+    l.locked = false;
+    if (!l.readOnly) Upload(level);
+    std::vector<uint8_t>().swap(l.staging);
     return D3D_OK;
 }
 
 void GLTexture::Upload(UINT level) {
+    Level& l = levels_[level];
+    ScanLevel(l);
+    FindConstantTexel();
     if (!name_ || !share_->MakeCurrent()) return;
-    const Level& l = levels_[level];
     share_->gl.ActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, name_);
     share_->activeUnit = 0;
     share_->boundTextures[0] = name_;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, 0, static_cast<GLsizei>(l.width),
-                    static_cast<GLsizei>(l.height), info_.format, info_.type, l.bytes.data());
-    FindConstantTexel();
+                    static_cast<GLsizei>(l.height), info_.format, info_.type, l.staging.data());
     ++share_->textureUploads;
+}
+
+void GLTexture::ScanLevel(Level& l) const {
+    l.uniform = false;
+    if (info_.bytesPerPixel != 4 || l.staging.size() < 4) return;
+    const uint8_t* p = l.staging.data();
+    std::memcpy(&l.texel, p, 4);
+    for (size_t i = 4; i + 4 <= l.staging.size(); i += 4)
+        if (std::memcmp(p + i, p, 4) != 0) return;
+    l.uniform = true;
 }
 
 void GLTexture::FindConstantTexel() {
@@ -135,24 +174,12 @@ void GLTexture::FindConstantTexel() {
     // Only the 32-bit formats: their channels read exactly 0 or 1 from the
     // bytes 0 and 255 (X8R8G8B8 stores no alpha and reads 1).
     if (format_ != D3DFMT_A8R8G8B8 && format_ != D3DFMT_X8R8G8B8) return;
+    if (levels_.empty()) return;
     const bool alpha = format_ == D3DFMT_A8R8G8B8;
-    uint32_t first = 0;
-    bool seen = false;
-    for (const Level& l : levels_) {
-        const uint8_t* p = l.bytes.data();
-        for (size_t i = 0; i + 4 <= l.bytes.size(); i += 4) {
-            uint32_t texel;
-            std::memcpy(&texel, p + i, 4);
-            if (!alpha) texel |= 0xFF000000u;
-            if (!seen) {
-                first = texel;
-                seen = true;
-            } else if (texel != first) {
-                return;
-            }
-        }
-    }
-    if (!seen) return;
+    const uint32_t noAlpha = alpha ? 0u : 0xFF000000u;
+    const uint32_t first = levels_[0].texel | noAlpha;
+    for (const Level& l : levels_)
+        if (!l.uniform || (l.texel | noAlpha) != first) return;
     int bits = 0;
     // Memory order B, G, R, A.
     const uint8_t channel[4] = {static_cast<uint8_t>(first >> 16), static_cast<uint8_t>(first >> 8),
