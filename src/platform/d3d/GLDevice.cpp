@@ -1309,6 +1309,10 @@ void GLDevice::BindTextures() {
     GLContextShare& share = *share_;
     for (DWORD s = 0; s < D3DMAXTEXTURESTAGES; ++s) {
         GLTexture* texture = textures_[s].get();
+        // GL reads a border colour as luminance on a luminance texture.
+        if (texture && texture->Narrow() &&
+            (tss_[s][D3DTSS_ADDRESSU] == D3DTADDRESS_BORDER || tss_[s][D3DTSS_ADDRESSV] == D3DTADDRESS_BORDER))
+            texture->Widen();
         const GLuint name = texture ? texture->Name() : 0;
         if (share.boundTextures[s] == name && !texture) continue;
         auto select = [&] {

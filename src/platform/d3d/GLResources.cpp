@@ -38,6 +38,15 @@ bool IsDepthFormat(D3DFORMAT f) {
 
 // ---------------------------------------------------------------- textures
 
+// The luminance form of a 32-bit format: GL_BGRA data given to it keeps
+// red as luminance (and alpha), and reads back as (L, L, L, A).
+static GLFormatInfo NarrowFormat(D3DFORMAT format) {
+    GLFormatInfo f = GLTextureFormat(format);
+    if (format == D3DFMT_A8R8G8B8) f.internalFormat = GL_LUMINANCE8_ALPHA8;
+    else if (format == D3DFMT_X8R8G8B8) f.internalFormat = GL_LUMINANCE8;
+    return f;
+}
+
 GLTexture::GLTexture(std::shared_ptr<GLContextShare> share, UINT width, UINT height, UINT levels, DWORD usage,
                      D3DFORMAT format, D3DPOOL pool)
     : share_(std::move(share)), format_(format), usage_(usage), pool_(pool), info_(GLTextureFormat(format)) {
@@ -51,38 +60,106 @@ GLTexture::GLTexture(std::shared_ptr<GLContextShare> share, UINT width, UINT hei
         l.height = std::max(1u, height >> i);
         levels_.push_back(std::move(l));
     }
-    glGenTextures(1, &name_);
-    share_->gl.ActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, name_);
-    share_->activeUnit = 0;
-    share_->boundTextures[0] = name_;
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(count - 1));
     // A new texture reads as zeros, as the bytes a lock hands out first. One
     // zeroed buffer of level 0's size serves every level; it goes at the end.
-    std::vector<uint8_t> zeros(levels_[0].Bytes(info_.bytesPerPixel), 0);
+    const std::vector<uint8_t> zeros(levels_[0].Bytes(info_.bytesPerPixel), 0);
+    narrow_ = usage == 0 && (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8);
+    if (narrow_) {
+        name_ = MakeStorage(NarrowFormat(format), zeros);
+        if (!name_) narrow_ = false;
+    }
+    if (!name_) name_ = MakeStorage(info_, zeros);
+    FindConstantTexel();
+}
+
+// A texture name with storage for every level in `info`'s format, filled with
+// `zeros`, bound on unit 0; 0 when GL refuses it.
+GLuint GLTexture::MakeStorage(const GLFormatInfo& info, const std::vector<uint8_t>& zeros) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    share_->gl.ActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, name);
+    share_->activeUnit = 0;
+    share_->boundTextures[0] = name;
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    const auto count = static_cast<GLsizei>(levels_.size());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, count - 1);
     bool stored = false;
     if (share_->gl.TexStorage2D) {
         // Storage for the whole chain at once: the driver allocates it once
         // instead of growing it level by level.
-        share_->gl.TexStorage2D(GL_TEXTURE_2D, static_cast<GLsizei>(count), static_cast<GLenum>(info_.internalFormat),
-                                static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+        share_->gl.TexStorage2D(GL_TEXTURE_2D, count, static_cast<GLenum>(info.internalFormat),
+                                static_cast<GLsizei>(levels_[0].width), static_cast<GLsizei>(levels_[0].height));
         stored = glGetError() == GL_NO_ERROR;
     }
-    for (UINT i = 0; i < count; ++i) {
+    for (GLsizei i = 0; i < count; ++i) {
         const auto w = static_cast<GLsizei>(levels_[i].width), h = static_cast<GLsizei>(levels_[i].height);
         if (stored)
-            glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), 0, 0, w, h, info_.format, info_.type, zeros.data());
+            glTexSubImage2D(GL_TEXTURE_2D, i, 0, 0, w, h, info.format, info.type, zeros.data());
         else
-            glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), info_.internalFormat, w, h, 0, info_.format, info_.type,
-                         zeros.data());
+            glTexImage2D(GL_TEXTURE_2D, i, info.internalFormat, w, h, 0, info.format, info.type, zeros.data());
     }
     if (glGetError() != GL_NO_ERROR) {
-        glDeleteTextures(1, &name_);
+        glDeleteTextures(1, &name);
         share_->boundTextures[0] = 0;
-        name_ = 0;
+        return 0;
     }
-    FindConstantTexel();
+    return name;
+}
+
+void GLTexture::Bind() {
+    share_->gl.ActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, name_);
+    share_->activeUnit = 0;
+    share_->boundTextures[0] = name_;
+}
+
+// Level `level` of the bound texture into `out` in Direct3D's layout. GL
+// reads a luminance texture back as (L, 0, 0), so a narrow one is read as
+// luminance and spread over red, green and blue here.
+void GLTexture::ReadBound(UINT level, std::vector<uint8_t>& out) const {
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    if (!narrow_) {
+        glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level), info_.format, info_.type, out.data());
+        return;
+    }
+    const bool alpha = format_ == D3DFMT_A8R8G8B8;
+    const size_t texels = static_cast<size_t>(levels_[level].width) * levels_[level].height;
+    std::vector<uint8_t> narrow(texels * (alpha ? 2 : 1));
+    glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level), alpha ? GL_LUMINANCE_ALPHA : GL_LUMINANCE,
+                  GL_UNSIGNED_BYTE, narrow.data());
+    for (size_t i = 0; i < texels; ++i) {
+        const uint8_t l = narrow[alpha ? 2 * i : i];
+        out[4 * i] = out[4 * i + 1] = out[4 * i + 2] = l;
+        out[4 * i + 3] = alpha ? narrow[2 * i + 1] : 0xFF;
+    }
+}
+
+void GLTexture::Widen() {
+    if (!narrow_ || !name_ || !share_->MakeCurrent()) return;
+    const GLuint old = name_;
+    // Every level moves over as GL reads it back, so nothing is lost.
+    std::vector<uint8_t> bytes(levels_[0].Bytes(info_.bytesPerPixel), 0);
+    const GLuint wide = MakeStorage(info_, bytes);
+    if (!wide) {
+        Bind();
+        return;   // kept as it was: a colour draws grey
+    }
+    for (UINT i = 0; i < levels_.size(); ++i) {
+        glBindTexture(GL_TEXTURE_2D, old);
+        ReadBound(i, bytes);
+        glBindTexture(GL_TEXTURE_2D, wide);
+        glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), 0, 0, static_cast<GLsizei>(levels_[i].width),
+                        static_cast<GLsizei>(levels_[i].height), info_.format, info_.type, bytes.data());
+    }
+    narrow_ = false;
+    glDeleteTextures(1, &old);
+    for (GLuint& bound : share_->boundTextures)
+        if (bound == old) bound = 0;
+    name_ = wide;
+    Bind();
+    samplerApplied = false;   // parameters belong to the old name
+    ++share_->textureUploads;
 }
 
 GLTexture::~GLTexture() {
@@ -121,12 +198,8 @@ HRESULT GLTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect
     // texture GL could not make (nothing ever reached it), zeros.
     l.staging.assign(l.Bytes(info_.bytesPerPixel), 0);
     if (name_ && share_->MakeCurrent()) {
-        share_->gl.ActiveTexture(GL_TEXTURE0);
-        glBindTexture(GL_TEXTURE_2D, name_);
-        share_->activeUnit = 0;
-        share_->boundTextures[0] = name_;
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level), info_.format, info_.type, l.staging.data());
+        Bind();
+        ReadBound(level, l.staging);
     }
     locked->Pitch = static_cast<INT>(l.width * info_.bytesPerPixel);
     locked->pBits = l.staging.data() + static_cast<size_t>(y) * locked->Pitch + static_cast<size_t>(x) * info_.bytesPerPixel;
@@ -148,21 +221,24 @@ void GLTexture::Upload(UINT level) {
     Level& l = levels_[level];
     ScanLevel(l);
     FindConstantTexel();
+    if (narrow_ && !grey_) Widen();
     if (!name_ || !share_->MakeCurrent()) return;
-    share_->gl.ActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, name_);
-    share_->activeUnit = 0;
-    share_->boundTextures[0] = name_;
+    Bind();
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, 0, static_cast<GLsizei>(l.width),
                     static_cast<GLsizei>(l.height), info_.format, info_.type, l.staging.data());
     ++share_->textureUploads;
 }
 
-void GLTexture::ScanLevel(Level& l) const {
+void GLTexture::ScanLevel(Level& l) {
     l.uniform = false;
     if (info_.bytesPerPixel != 4 || l.staging.size() < 4) return;
     const uint8_t* p = l.staging.data();
+    if (narrow_) {
+        grey_ = true;
+        for (size_t i = 0; i + 4 <= l.staging.size() && grey_; i += 4)
+            grey_ = p[i] == p[i + 1] && p[i + 1] == p[i + 2];
+    }
     std::memcpy(&l.texel, p, 4);
     for (size_t i = 4; i + 4 <= l.staging.size(); i += 4)
         if (std::memcmp(p + i, p, 4) != 0) return;

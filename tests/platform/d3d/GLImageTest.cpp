@@ -582,23 +582,64 @@ TEST_F(GLDeviceTest, TexturesKeepTheirTexelsInGLOnly) {
         ASSERT_EQ(t->UnlockRect(level), D3D_OK);
     }
 
-    auto heap = [] {
-        const struct mallinfo2 m = mallinfo2();
-        return static_cast<double>(m.uordblks + m.hblkhd);
-    };
-    const double before = heap();
-    std::shared_ptr<IDirect3DTexture8> big;
-    ASSERT_EQ(dev_->CreateTexture(1024, 1024, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, big), D3D_OK);
-    double bytes = 0;
-    for (UINT level = 0; level < big->GetLevelCount(); ++level) {
-        D3DSURFACE_DESC d;
-        big->GetLevelDesc(level, &d);
-        bytes += d.Size;
-        ASSERT_EQ(big->LockRect(level, &r, nullptr, 0), D3D_OK);
-        std::memset(r.pBits, 0x5A, d.Size);
-        ASSERT_EQ(big->UnlockRect(level), D3D_OK);
+    // Grey texels (red = green = blue) with any alpha come back exactly.
+    std::shared_ptr<IDirect3DTexture8> grey;
+    ASSERT_EQ(dev_->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, grey), D3D_OK);
+    ASSERT_EQ(grey->LockRect(0, &r, nullptr, 0), D3D_OK);
+    for (uint32_t i = 0; i < 64; ++i) static_cast<uint32_t*>(r.pBits)[i] = ((255 - 3 * i) << 24) | (i * 4 * 0x010101u);
+    ASSERT_EQ(grey->UnlockRect(0), D3D_OK);
+    ASSERT_EQ(grey->LockRect(0, &r, nullptr, D3DLOCK_READONLY), D3D_OK);
+    for (uint32_t i = 0; i < 64; ++i)
+        ASSERT_EQ(static_cast<uint32_t*>(r.pBits)[i], ((255 - 3 * i) << 24) | (i * 4 * 0x010101u)) << i;
+    grey->UnlockRect(0);
+
+    // A colour arriving in one level of a grey texture keeps every other
+    // level's texels.
+    std::shared_ptr<IDirect3DTexture8> chain;
+    ASSERT_EQ(dev_->CreateTexture(4, 4, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, chain), D3D_OK);
+    const uint32_t greys[3] = {0xFF111111u, 0xFF777777u, 0xFFEEEEEEu};
+    for (UINT level = 0; level < 3; ++level) {
+        ASSERT_EQ(chain->LockRect(level, &r, nullptr, 0), D3D_OK);
+        std::fill_n(static_cast<uint32_t*>(r.pBits), 16 >> (2 * level), greys[level]);
+        ASSERT_EQ(chain->UnlockRect(level), D3D_OK);
     }
-    EXPECT_LT(heap() - before, 1.5 * bytes);
+    RECT corner{1, 1, 2, 2};
+    ASSERT_EQ(chain->LockRect(1, &r, &corner, 0), D3D_OK);
+    static_cast<uint32_t*>(r.pBits)[0] = 0xFF00FF00u;
+    ASSERT_EQ(chain->UnlockRect(1), D3D_OK);
+    for (UINT level = 0; level < 3; ++level) {
+        ASSERT_EQ(chain->LockRect(level, &r, nullptr, D3DLOCK_READONLY), D3D_OK);
+        for (UINT i = 0; i < (16u >> (2 * level)); ++i)
+            EXPECT_EQ(static_cast<uint32_t*>(r.pBits)[i], level == 1 && i == 3 ? 0xFF00FF00u : greys[level])
+                << "level " << level << " texel " << i;
+        chain->UnlockRect(level);
+    }
+
+    // What filling a 1024 x 1024 texture with `texel` adds to the heap, as
+    // a share of its bytes.
+    auto heapShare = [&](uint32_t texel) {
+        auto heap = [] {
+            const struct mallinfo2 m = mallinfo2();
+            return static_cast<double>(m.uordblks + m.hblkhd);
+        };
+        const double before = heap();
+        std::shared_ptr<IDirect3DTexture8> big;
+        EXPECT_EQ(dev_->CreateTexture(1024, 1024, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, big), D3D_OK);
+        if (!big) return 100.0;
+        double bytes = 0;
+        for (UINT level = 0; level < big->GetLevelCount(); ++level) {
+            D3DSURFACE_DESC d;
+            big->GetLevelDesc(level, &d);
+            bytes += d.Size;
+            D3DLOCKED_RECT lr;
+            if (big->LockRect(level, &lr, nullptr, 0) != D3D_OK) return 100.0;
+            std::fill_n(static_cast<uint32_t*>(lr.pBits), d.Size / 4, texel);
+            big->UnlockRect(level);
+        }
+        return (heap() - before) / bytes;
+    };
+    EXPECT_LT(heapShare(0x80FF0000u), 1.5);   // GL's copy alone
+    EXPECT_LT(heapShare(0x80404040u), 0.75);  // grey: luminance and alpha
 }
 
 TEST_F(GLDeviceTest, ResetResizesTheBackBufferAndRestoresDefaults) {
