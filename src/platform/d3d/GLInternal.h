@@ -138,6 +138,7 @@ private:
         std::vector<uint8_t> staging;
         bool locked = false;
         bool readOnly = false;
+        bool written = false;   // an unlock has sent texels to GL
         // Every texel of the level is `texel` (read as 32 bits; for the
         // 32-bit formats only).
         bool uniform = true;

@@ -146,6 +146,7 @@ void GLTexture::Widen() {
         return;   // kept as it was: a colour draws grey
     }
     for (UINT i = 0; i < levels_.size(); ++i) {
+        if (!levels_[i].written) continue;   // zeros in both
         glBindTexture(GL_TEXTURE_2D, old);
         ReadBound(i, bytes);
         glBindTexture(GL_TEXTURE_2D, wide);
@@ -194,10 +195,11 @@ HRESULT GLTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect
         x = rect->left;
         y = rect->top;
     }
-    // A lock sees what the texture holds: read back from GL, or for a
-    // texture GL could not make (nothing ever reached it), zeros.
+    // A lock sees what the texture holds: read back from GL, or zeros for
+    // a level never written (loading a file fills each level once) or a
+    // texture GL could not make.
     l.staging.assign(l.Bytes(info_.bytesPerPixel), 0);
-    if (name_ && share_->MakeCurrent()) {
+    if (l.written && name_ && share_->MakeCurrent()) {
         Bind();
         ReadBound(level, l.staging);
     }
@@ -222,6 +224,7 @@ void GLTexture::Upload(UINT level) {
     ScanLevel(l);
     FindConstantTexel();
     if (narrow_ && !grey_) Widen();
+    l.written = true;
     if (!name_ || !share_->MakeCurrent()) return;
     Bind();
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
