@@ -21,6 +21,7 @@
 #include "level/Registry.h"
 #include "core/Subsystems.h"
 #include "game/Game.h"
+#include "FullLevel.h"
 
 using namespace rdv;
 namespace fs = std::filesystem;
@@ -125,25 +126,6 @@ void BM_TexelInstruction(benchmark::State& state) {
 }
 BENCHMARK(BM_TexelInstruction);
 
-// maps/full.tcs: 64 x 64 x 16 cells, every floor painted, one tile type a layer.
-fs::path WriteFullLevel() {
-    const fs::path folder = fs::temp_directory_path() / "rdv_bench_full";
-    fs::create_directories(folder / "maps");
-    std::error_code ec;
-    for (const char* sub : {"models", "textures", "shaders", "data"})
-        fs::create_directory_symlink(kGame / sub, folder / sub, ec);
-    std::ofstream out(folder / "maps" / "full.tcs", std::ios::binary);
-    out << "BTv1\r\n-World\r\nx=64\r\ny=64\r\nz=16\r\n";
-    const char* tiles[] = {"Metal", "Grass", "Ice", "Snow", "BrickFloor", "MetalFloor", "Wall", "MarkedMetal"};
-    for (int z = 0; z < 16; ++z) {
-        out << "-" << tiles[z % 8] << "\r\n";
-        for (int y = 0; y < 64; ++y)
-            out << "up=z\r\nsx=0\r\nsy=" << y << "\r\nsz=" << z << "\r\ndx=63\r\n";
-    }
-    out << "*\r\n";
-    return folder;
-}
-
 // The game as the main loop runs it, on the recording device: the library,
 // GameStart with `level` as the start file, then BeginFrame, GameFrame and
 // Display per iteration, 16 ms of game time apart. The recorded calls are
@@ -217,7 +199,7 @@ void BM_GameFrameLargestLevel(benchmark::State& state) {
 }
 BENCHMARK(BM_GameFrameLargestLevel)->Unit(benchmark::kMillisecond);
 
-void BM_GameFrameFullGrid(benchmark::State& state) { RunGameFrames(state, WriteFullLevel(), "full"); }
+void BM_GameFrameFullGrid(benchmark::State& state) { RunGameFrames(state, WriteFullLevel(kGame, "rdv_bench_full"), "full"); }
 BENCHMARK(BM_GameFrameFullGrid)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,6 +1,7 @@
 // The engine on real OpenGL (SDL's offscreen video driver, so Mesa's
 // llvmpipe where there is no GPU): frames per second at 800 x 600 on the
-// largest shipped level, and the start-up of the game up to its first frame.
+// largest shipped level and on the generated 64 x 64 x 16 grid, and the
+// start-up of the game up to its first frame.
 #include <benchmark/benchmark.h>
 
 #include <GL/gl.h>
@@ -28,6 +29,7 @@
 #include "platform/d3d/Factory.h"
 #include "platform/dinput/Factory.h"
 #include "platform/dsound/Factory.h"
+#include "FullLevel.h"
 
 using namespace rdv;
 namespace fs = std::filesystem;
@@ -76,13 +78,12 @@ fs::path ScratchProgramFolder() {
     return folder;
 }
 
-// Frames of the largest level, drawn and presented at 800 x 600. Each frame
-// waits for the GL to finish, so the time is what the frame really costs.
-void BM_GLFramesLargestLevel(benchmark::State& state) {
-    const std::string name = LargestLevel();
-    if (name.empty()) return state.SkipWithError("no level in maps");
+// Frames of level `name` in `folder`, drawn and presented at 800 x 600. Each
+// frame waits for the GL to finish, so the time is what the frame really
+// costs.
+void RunGLFrames(benchmark::State& state, const fs::path& folder, const std::string& name, const char* pngVariable) {
     Engine engine;
-    engine.programFolder = kGame;
+    engine.programFolder = folder;
     auto clock = std::make_shared<ManualClock>(1000);
     engine.platform.clock = clock;
     std::string note;
@@ -117,10 +118,11 @@ void BM_GLFramesLargestLevel(benchmark::State& state) {
             glFinish();
         };
         for (int i = 0; i < 5; ++i) frame();
-        // RDV_BENCH_PNG=FILE keeps the picture measured, so that a change to
-        // the drawing can be checked against it.
-        if (const char* png = std::getenv("RDV_BENCH_PNG")) {
-            if (!shot.Save(png)) return state.SkipWithError("could not write RDV_BENCH_PNG");
+        // RDV_BENCH_PNG=FILE (RDV_BENCH_PNG_FULL for the grid) keeps the
+        // picture measured, so that a change to the drawing can be checked
+        // against it.
+        if (const char* png = std::getenv(pngVariable)) {
+            if (!shot.Save(png)) return state.SkipWithError("could not write the picture");
         }
         const double cpuBefore = ProcessCpuMs();
         for (auto _ : state) frame();
@@ -135,7 +137,18 @@ void BM_GLFramesLargestLevel(benchmark::State& state) {
     }
     state.SetLabel(name + note);
 }
+
+void BM_GLFramesLargestLevel(benchmark::State& state) {
+    const std::string name = LargestLevel();
+    if (name.empty()) return state.SkipWithError("no level in maps");
+    RunGLFrames(state, kGame, name, "RDV_BENCH_PNG");
+}
 BENCHMARK(BM_GLFramesLargestLevel)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+void BM_GLFramesFullGrid(benchmark::State& state) {
+    RunGLFrames(state, WriteFullLevel(kGame, "rdv_bench_gl_full"), "full", "RDV_BENCH_PNG_FULL");
+}
+BENCHMARK(BM_GLFramesFullGrid)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 // The game from nothing to its first frame of the entry level, as the
 // program runs it (SDL host window, GL device, input, sound with SDL's dummy

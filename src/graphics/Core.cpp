@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "core/Engine.h"
 #include "core/Error.h"
@@ -682,6 +685,15 @@ void gfxCore::CheckDevice() {
 void gfxCore::BeginFrame() {
     IDirect3DDevice8* dev = device.get();
     if (!dev) return;
+    if (loadedSinceFrame_) {
+        // Decoding images and models leaves large freed blocks inside the
+        // heap, which the allocator keeps for the process unless asked:
+        // give them back once loading is over, not at every load.
+        loadedSinceFrame_ = false;
+#if defined(__GLIBC__)
+        malloc_trim(0);
+#endif
+    }
     dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER | (clearTarget == 1 ? D3DCLEAR_TARGET : 0), clearColour, 1.0f, 0);
     dev->BeginScene();
     if (levelFog && engine_.settings.fog) dev->SetRenderState(D3DRS_FOGENABLE, 1);
@@ -710,6 +722,7 @@ void gfxCore::Recover() {
         if (m) m->Release();
         m.reset();
     }
+    loadedSinceFrame_ = true;
     HRESULT hr = device->Reset(&presentParams);
     if (FAILED(hr)) {
         // Lost again before the reset went through: the next frame asks the
@@ -774,6 +787,7 @@ int32_t gfxCore::GetModel(const std::string& name) {
     i = Allocate(models);
     models.counts[i] = 1;
     models.names[i] = lower;
+    loadedSinceFrame_ = true;
     models.objects[i] = makeModel();
     models.objects[i]->LoadModel(engine_, name);
     return i;
@@ -805,6 +819,7 @@ int32_t gfxCore::LoadTexture(const std::string& name) {
     BeginLoadStep(engine_, name);
     textures.counts[i] = 1;
     textures.names[i] = lower;
+    loadedSinceFrame_ = true;
     LoadTextureInto(i, name);
     EndLoadStep(engine_);
     return i;

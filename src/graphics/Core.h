@@ -151,6 +151,8 @@ private:
     bool AskFullscreen();
 
     Engine& engine_;
+    // A texture or model was loaded since the last frame began.
+    bool loadedSinceFrame_ = false;
 };
 
 // The engine's graphics module, created on first use in engine.gfx.

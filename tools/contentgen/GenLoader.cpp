@@ -42,7 +42,10 @@ void Stamp(Image& img, const Coverage& cov, int x0, int y0, const std::function<
 // ---------------------------------------------------------------- loader
 
 constexpr float kHalfW = 2.0f, kHalfH = 1.05f;
-constexpr int kPpu = 512;   // texels a unit
+// 320 texels a unit: about one a pixel at 800 x 600, the loading screen
+// slightly magnified above that. Twice that cost 7 MB more for a picture
+// shown only while a level loads.
+constexpr int kPpu = 320;   // texels a unit
 
 Image LoaderImage(const TrueTypeFont& font) {
     const int W = static_cast<int>(2 * kHalfW * kPpu), H = static_cast<int>(2 * kHalfH * kPpu);

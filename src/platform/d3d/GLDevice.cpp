@@ -2,6 +2,7 @@
 // drawing, and shader objects.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <tuple>
@@ -219,6 +220,15 @@ HRESULT GLDevice::Init(SDL_Window* focusWindow, D3DPRESENT_PARAMETERS* params) {
     share_->alive = true;
     if (!share_->MakeCurrent() || !share_->gl.Load(nullptr)) return D3DERR_NOTAVAILABLE;
     gl_ = &share_->gl;
+    {
+        // A name the library resolves is not yet a function the context has.
+        int major = 0, minor = 0;
+        const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        if (version) std::sscanf(version, "%d.%d", &major, &minor);
+        const auto* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+        if (!(major > 4 || (major == 4 && minor >= 2)) && !(ext && std::strstr(ext, "GL_ARB_texture_storage")))
+            share_->gl.TexStorage2D = nullptr;
+    }
 
     if (!pp_.Windowed) SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     SDL_GL_SetSwapInterval(pp_.Windowed || pp_.FullScreen_PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
@@ -1299,6 +1309,10 @@ void GLDevice::BindTextures() {
     GLContextShare& share = *share_;
     for (DWORD s = 0; s < D3DMAXTEXTURESTAGES; ++s) {
         GLTexture* texture = textures_[s].get();
+        // GL reads a border colour as luminance on a luminance texture.
+        if (texture && texture->Narrow() &&
+            (tss_[s][D3DTSS_ADDRESSU] == D3DTADDRESS_BORDER || tss_[s][D3DTSS_ADDRESSV] == D3DTADDRESS_BORDER))
+            texture->Widen();
         const GLuint name = texture ? texture->Name() : 0;
         if (share.boundTextures[s] == name && !texture) continue;
         auto select = [&] {

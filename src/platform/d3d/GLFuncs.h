@@ -21,6 +21,7 @@ namespace rdv {
     X(PFNGLCREATEPROGRAMPROC, CreateProgram)                                             \
     X(PFNGLDELETEPROGRAMPROC, DeleteProgram)                                             \
     X(PFNGLATTACHSHADERPROC, AttachShader)                                               \
+    X(PFNGLDETACHSHADERPROC, DetachShader)                                               \
     X(PFNGLLINKPROGRAMPROC, LinkProgram)                                                 \
     X(PFNGLGETPROGRAMIVPROC, GetProgramiv)                                               \
     X(PFNGLGETPROGRAMINFOLOGPROC, GetProgramInfoLog)                                     \
@@ -56,7 +57,8 @@ namespace rdv {
 
 // Optional: null when the driver lacks them.
 #define RDV_GL_OPTIONAL_FUNCS(X)                                                         \
-    X(PFNGLPROVOKINGVERTEXPROC, ProvokingVertex)
+    X(PFNGLPROVOKINGVERTEXPROC, ProvokingVertex)                                         \
+    X(PFNGLTEXSTORAGE2DPROC, TexStorage2D)
 
 struct GLFuncs {
 #define RDV_GL_DECLARE(type, name) type name = nullptr;

@@ -110,6 +110,14 @@ public:
     // red, green, blue and alpha. -1 for any other texture.
     int ConstantTexel() const { return constantTexel_; }
 
+    // A 32-bit texture whose every texel so far is grey (red, green and blue
+    // equal) is stored as luminance (with alpha for A8R8G8B8): half or a
+    // quarter of the memory, sampled as the same (L, L, L, A). The first
+    // coloured texel, or a border colour (which GL reads as luminance too),
+    // widens it to the full format.
+    bool Narrow() const { return narrow_; }
+    void Widen();
+
     // The sampler parameters last given to GL for this texture.
     struct Sampler {
         GLint minFilter = 0, magFilter = 0, wrapS = 0, wrapT = 0, baseLevel = 0;
@@ -122,13 +130,23 @@ public:
     const std::shared_ptr<GLContextShare>& Share() const { return share_; }
 
 private:
+    // The texels live in GL only: a lock reads the level into `staging`
+    // (Direct3D's memory layout) and the unlock sends it back and frees it,
+    // so a loaded texture costs no second copy on the heap.
     struct Level {
         UINT width = 0, height = 0;
-        std::vector<uint8_t> bytes;   // Direct3D's memory layout
+        std::vector<uint8_t> staging;
         bool locked = false;
         bool readOnly = false;
+        bool written = false;   // an unlock has sent texels to GL
+        // Every texel of the level is `texel` (read as 32 bits; for the
+        // 32-bit formats only).
+        bool uniform = true;
+        uint32_t texel = 0;
+        size_t Bytes(UINT bytesPerPixel) const { return static_cast<size_t>(width) * height * bytesPerPixel; }
     };
     void Upload(UINT level);
+    void ScanLevel(Level& level);
     void FindConstantTexel();
     std::shared_ptr<GLContextShare> share_;
     D3DFORMAT format_;
@@ -138,6 +156,11 @@ private:
     std::vector<Level> levels_;
     GLuint name_ = 0;
     int constantTexel_ = -1;
+    bool narrow_ = false;
+    bool grey_ = true;   // the staging bytes of the last level scanned
+    GLuint MakeStorage(const GLFormatInfo& info, const std::vector<uint8_t>& zeros);
+    void Bind();
+    void ReadBound(UINT level, std::vector<uint8_t>& out) const;
 };
 
 // Vertex and index data: a CPU copy (so locks read back and resets keep

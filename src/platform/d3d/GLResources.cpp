@@ -38,6 +38,15 @@ bool IsDepthFormat(D3DFORMAT f) {
 
 // ---------------------------------------------------------------- textures
 
+// The luminance form of a 32-bit format: GL_BGRA data given to it keeps
+// red as luminance (and alpha), and reads back as (L, L, L, A).
+static GLFormatInfo NarrowFormat(D3DFORMAT format) {
+    GLFormatInfo f = GLTextureFormat(format);
+    if (format == D3DFMT_A8R8G8B8) f.internalFormat = GL_LUMINANCE8_ALPHA8;
+    else if (format == D3DFMT_X8R8G8B8) f.internalFormat = GL_LUMINANCE8;
+    return f;
+}
+
 GLTexture::GLTexture(std::shared_ptr<GLContextShare> share, UINT width, UINT height, UINT levels, DWORD usage,
                      D3DFORMAT format, D3DPOOL pool)
     : share_(std::move(share)), format_(format), usage_(usage), pool_(pool), info_(GLTextureFormat(format)) {
@@ -49,25 +58,109 @@ GLTexture::GLTexture(std::shared_ptr<GLContextShare> share, UINT width, UINT hei
         Level l;
         l.width = std::max(1u, width >> i);
         l.height = std::max(1u, height >> i);
-        l.bytes.assign(static_cast<size_t>(l.width) * l.height * info_.bytesPerPixel, 0);
         levels_.push_back(std::move(l));
     }
-    glGenTextures(1, &name_);
+    // A new texture reads as zeros, as the bytes a lock hands out first. One
+    // zeroed buffer of level 0's size serves every level; it goes at the end.
+    const std::vector<uint8_t> zeros(levels_[0].Bytes(info_.bytesPerPixel), 0);
+    narrow_ = usage == 0 && (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8);
+    if (narrow_) {
+        name_ = MakeStorage(NarrowFormat(format), zeros);
+        if (!name_) narrow_ = false;
+    }
+    if (!name_) name_ = MakeStorage(info_, zeros);
+    FindConstantTexel();
+}
+
+// A texture name with storage for every level in `info`'s format, filled with
+// `zeros`, bound on unit 0; 0 when GL refuses it.
+GLuint GLTexture::MakeStorage(const GLFormatInfo& info, const std::vector<uint8_t>& zeros) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    share_->gl.ActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, name);
+    share_->activeUnit = 0;
+    share_->boundTextures[0] = name;
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    const auto count = static_cast<GLsizei>(levels_.size());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, count - 1);
+    bool stored = false;
+    if (share_->gl.TexStorage2D) {
+        // Storage for the whole chain at once: the driver allocates it once
+        // instead of growing it level by level.
+        share_->gl.TexStorage2D(GL_TEXTURE_2D, count, static_cast<GLenum>(info.internalFormat),
+                                static_cast<GLsizei>(levels_[0].width), static_cast<GLsizei>(levels_[0].height));
+        stored = glGetError() == GL_NO_ERROR;
+    }
+    for (GLsizei i = 0; i < count; ++i) {
+        const auto w = static_cast<GLsizei>(levels_[i].width), h = static_cast<GLsizei>(levels_[i].height);
+        if (stored)
+            glTexSubImage2D(GL_TEXTURE_2D, i, 0, 0, w, h, info.format, info.type, zeros.data());
+        else
+            glTexImage2D(GL_TEXTURE_2D, i, info.internalFormat, w, h, 0, info.format, info.type, zeros.data());
+    }
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteTextures(1, &name);
+        share_->boundTextures[0] = 0;
+        return 0;
+    }
+    return name;
+}
+
+void GLTexture::Bind() {
     share_->gl.ActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, name_);
     share_->activeUnit = 0;
     share_->boundTextures[0] = name_;
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(count - 1));
-    for (UINT i = 0; i < count; ++i)
-        glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), info_.internalFormat, static_cast<GLsizei>(levels_[i].width),
-                     static_cast<GLsizei>(levels_[i].height), 0, info_.format, info_.type, levels_[i].bytes.data());
-    if (glGetError() != GL_NO_ERROR) {
-        glDeleteTextures(1, &name_);
-        share_->boundTextures[0] = 0;
-        name_ = 0;
+}
+
+// Level `level` of the bound texture into `out` in Direct3D's layout. GL
+// reads a luminance texture back as (L, 0, 0), so a narrow one is read as
+// luminance and spread over red, green and blue here.
+void GLTexture::ReadBound(UINT level, std::vector<uint8_t>& out) const {
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    if (!narrow_) {
+        glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level), info_.format, info_.type, out.data());
+        return;
     }
-    FindConstantTexel();
+    const bool alpha = format_ == D3DFMT_A8R8G8B8;
+    const size_t texels = static_cast<size_t>(levels_[level].width) * levels_[level].height;
+    std::vector<uint8_t> narrow(texels * (alpha ? 2 : 1));
+    glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level), alpha ? GL_LUMINANCE_ALPHA : GL_LUMINANCE,
+                  GL_UNSIGNED_BYTE, narrow.data());
+    for (size_t i = 0; i < texels; ++i) {
+        const uint8_t l = narrow[alpha ? 2 * i : i];
+        out[4 * i] = out[4 * i + 1] = out[4 * i + 2] = l;
+        out[4 * i + 3] = alpha ? narrow[2 * i + 1] : 0xFF;
+    }
+}
+
+void GLTexture::Widen() {
+    if (!narrow_ || !name_ || !share_->MakeCurrent()) return;
+    const GLuint old = name_;
+    // Every level moves over as GL reads it back, so nothing is lost.
+    std::vector<uint8_t> bytes(levels_[0].Bytes(info_.bytesPerPixel), 0);
+    const GLuint wide = MakeStorage(info_, bytes);
+    if (!wide) {
+        Bind();
+        return;   // kept as it was: a colour draws grey
+    }
+    for (UINT i = 0; i < levels_.size(); ++i) {
+        if (!levels_[i].written) continue;   // zeros in both
+        glBindTexture(GL_TEXTURE_2D, old);
+        ReadBound(i, bytes);
+        glBindTexture(GL_TEXTURE_2D, wide);
+        glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), 0, 0, static_cast<GLsizei>(levels_[i].width),
+                        static_cast<GLsizei>(levels_[i].height), info_.format, info_.type, bytes.data());
+    }
+    narrow_ = false;
+    glDeleteTextures(1, &old);
+    for (GLuint& bound : share_->boundTextures)
+        if (bound == old) bound = 0;
+    name_ = wide;
+    Bind();
+    samplerApplied = false;   // parameters belong to the old name
+    ++share_->textureUploads;
 }
 
 GLTexture::~GLTexture() {
@@ -84,7 +177,7 @@ HRESULT GLTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
     desc->Type = D3DRTYPE_SURFACE;
     desc->Usage = usage_;
     desc->Pool = pool_;
-    desc->Size = static_cast<UINT>(levels_[level].bytes.size());
+    desc->Size = static_cast<UINT>(levels_[level].Bytes(info_.bytesPerPixel));
     desc->MultiSampleType = D3DMULTISAMPLE_NONE;
     desc->Width = levels_[level].width;
     desc->Height = levels_[level].height;
@@ -102,8 +195,16 @@ HRESULT GLTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect
         x = rect->left;
         y = rect->top;
     }
+    // A lock sees what the texture holds: read back from GL, or zeros for
+    // a level never written (loading a file fills each level once) or a
+    // texture GL could not make.
+    l.staging.assign(l.Bytes(info_.bytesPerPixel), 0);
+    if (l.written && name_ && share_->MakeCurrent()) {
+        Bind();
+        ReadBound(level, l.staging);
+    }
     locked->Pitch = static_cast<INT>(l.width * info_.bytesPerPixel);
-    locked->pBits = l.bytes.data() + static_cast<size_t>(y) * locked->Pitch + static_cast<size_t>(x) * info_.bytesPerPixel;
+    locked->pBits = l.staging.data() + static_cast<size_t>(y) * locked->Pitch + static_cast<size_t>(x) * info_.bytesPerPixel;
     l.locked = true;
     l.readOnly = (flags & D3DLOCK_READONLY) != 0;
     return D3D_OK;
@@ -111,23 +212,40 @@ HRESULT GLTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect
 
 HRESULT GLTexture::UnlockRect(UINT level) {
     if (level >= levels_.size() || !levels_[level].locked) return D3DERR_INVALIDCALL;
-    levels_[level].locked = false;
-    if (!levels_[level].readOnly) Upload(level);
+    Level& l = levels_[level];
+    l.locked = false;
+    if (!l.readOnly) Upload(level);
+    std::vector<uint8_t>().swap(l.staging);
     return D3D_OK;
 }
 
 void GLTexture::Upload(UINT level) {
+    Level& l = levels_[level];
+    ScanLevel(l);
+    FindConstantTexel();
+    if (narrow_ && !grey_) Widen();
+    l.written = true;
     if (!name_ || !share_->MakeCurrent()) return;
-    const Level& l = levels_[level];
-    share_->gl.ActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, name_);
-    share_->activeUnit = 0;
-    share_->boundTextures[0] = name_;
+    Bind();
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, 0, static_cast<GLsizei>(l.width),
-                    static_cast<GLsizei>(l.height), info_.format, info_.type, l.bytes.data());
-    FindConstantTexel();
+                    static_cast<GLsizei>(l.height), info_.format, info_.type, l.staging.data());
     ++share_->textureUploads;
+}
+
+void GLTexture::ScanLevel(Level& l) {
+    l.uniform = false;
+    if (info_.bytesPerPixel != 4 || l.staging.size() < 4) return;
+    const uint8_t* p = l.staging.data();
+    if (narrow_) {
+        grey_ = true;
+        for (size_t i = 0; i + 4 <= l.staging.size() && grey_; i += 4)
+            grey_ = p[i] == p[i + 1] && p[i + 1] == p[i + 2];
+    }
+    std::memcpy(&l.texel, p, 4);
+    for (size_t i = 4; i + 4 <= l.staging.size(); i += 4)
+        if (std::memcmp(p + i, p, 4) != 0) return;
+    l.uniform = true;
 }
 
 void GLTexture::FindConstantTexel() {
@@ -135,24 +253,12 @@ void GLTexture::FindConstantTexel() {
     // Only the 32-bit formats: their channels read exactly 0 or 1 from the
     // bytes 0 and 255 (X8R8G8B8 stores no alpha and reads 1).
     if (format_ != D3DFMT_A8R8G8B8 && format_ != D3DFMT_X8R8G8B8) return;
+    if (levels_.empty()) return;
     const bool alpha = format_ == D3DFMT_A8R8G8B8;
-    uint32_t first = 0;
-    bool seen = false;
-    for (const Level& l : levels_) {
-        const uint8_t* p = l.bytes.data();
-        for (size_t i = 0; i + 4 <= l.bytes.size(); i += 4) {
-            uint32_t texel;
-            std::memcpy(&texel, p + i, 4);
-            if (!alpha) texel |= 0xFF000000u;
-            if (!seen) {
-                first = texel;
-                seen = true;
-            } else if (texel != first) {
-                return;
-            }
-        }
-    }
-    if (!seen) return;
+    const uint32_t noAlpha = alpha ? 0u : 0xFF000000u;
+    const uint32_t first = levels_[0].texel | noAlpha;
+    for (const Level& l : levels_)
+        if (!l.uniform || (l.texel | noAlpha) != first) return;
     int bits = 0;
     // Memory order B, G, R, A.
     const uint8_t channel[4] = {static_cast<uint8_t>(first >> 16), static_cast<uint8_t>(first >> 8),

@@ -389,6 +389,10 @@ GLProgram* GLDevice::BuildProgram(const std::string& fragmentSource, std::string
                                              "aTex0",     "aTex1",   "aTex2",    "aTex3"};
     for (GLuint i = 0; i < 8; ++i) gl.BindAttribLocation(program, i, attributes[i]);
     gl.LinkProgram(program);
+    // A shader still attached lives on with its compiled form beside the
+    // linked program's; detached, deleting it frees that.
+    gl.DetachShader(program, vs);
+    gl.DetachShader(program, fs);
     gl.DeleteShader(vs);
     gl.DeleteShader(fs);
     GLint ok = 0;

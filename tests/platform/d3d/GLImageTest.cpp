@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 
 #include "GLTestSupport.h"
 #include "platform/shaderasm/ShaderAssembler.h"
@@ -540,6 +542,104 @@ TEST_F(GLDeviceTest, TexturesLockReadBackAndKeepTheirLevels) {
     t->UnlockRect(0);
     RECT outside{6, 0, 9, 1};
     EXPECT_EQ(t->LockRect(0, &r, &outside, 0), D3DERR_INVALIDCALL);
+}
+
+// The texels live in GL alone: every level locks back what was written to
+// it (a new one reads as zeros), a partial lock sees the rest of the level,
+// and a filled texture adds about its own size to the heap (the driver's
+// copy), not twice that.
+TEST_F(GLDeviceTest, TexturesKeepTheirTexelsInGLOnly) {
+    std::shared_ptr<IDirect3DTexture8> t;
+    ASSERT_EQ(dev_->CreateTexture(16, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, t), D3D_OK);
+    ASSERT_EQ(t->GetLevelCount(), 5u);
+    D3DLOCKED_RECT r;
+    ASSERT_EQ(t->LockRect(2, &r, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<uint32_t*>(r.pBits)[0], 0u);
+    EXPECT_EQ(static_cast<uint32_t*>(r.pBits)[7], 0u);
+    ASSERT_EQ(t->UnlockRect(2), D3D_OK);
+    auto texel = [](UINT level, UINT i) { return 0x80000000u | (level << 16) | (i * 7u); };
+    for (UINT level = 0; level < 5; ++level) {
+        D3DSURFACE_DESC d;
+        ASSERT_EQ(t->GetLevelDesc(level, &d), D3D_OK);
+        EXPECT_EQ(d.Size, d.Width * d.Height * 4);
+        ASSERT_EQ(t->LockRect(level, &r, nullptr, 0), D3D_OK);
+        for (UINT i = 0; i < d.Width * d.Height; ++i) static_cast<uint32_t*>(r.pBits)[i] = texel(level, i);
+        ASSERT_EQ(t->UnlockRect(level), D3D_OK);
+    }
+    // One texel changed through a rectangle; its neighbours keep theirs.
+    RECT one{3, 1, 4, 2};
+    ASSERT_EQ(t->LockRect(0, &r, &one, 0), D3D_OK);
+    static_cast<uint32_t*>(r.pBits)[0] = 0xFF123456u;
+    ASSERT_EQ(t->UnlockRect(0), D3D_OK);
+    for (UINT level = 0; level < 5; ++level) {
+        D3DSURFACE_DESC d;
+        t->GetLevelDesc(level, &d);
+        ASSERT_EQ(t->LockRect(level, &r, nullptr, D3DLOCK_READONLY), D3D_OK);
+        for (UINT i = 0; i < d.Width * d.Height; ++i) {
+            const uint32_t want = level == 0 && i == 1 * 16 + 3 ? 0xFF123456u : texel(level, i);
+            ASSERT_EQ(static_cast<uint32_t*>(r.pBits)[i], want) << "level " << level << " texel " << i;
+        }
+        ASSERT_EQ(t->UnlockRect(level), D3D_OK);
+    }
+
+    // Grey texels (red = green = blue) with any alpha come back exactly.
+    std::shared_ptr<IDirect3DTexture8> grey;
+    ASSERT_EQ(dev_->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, grey), D3D_OK);
+    ASSERT_EQ(grey->LockRect(0, &r, nullptr, 0), D3D_OK);
+    for (uint32_t i = 0; i < 64; ++i) static_cast<uint32_t*>(r.pBits)[i] = ((255 - 3 * i) << 24) | (i * 4 * 0x010101u);
+    ASSERT_EQ(grey->UnlockRect(0), D3D_OK);
+    ASSERT_EQ(grey->LockRect(0, &r, nullptr, D3DLOCK_READONLY), D3D_OK);
+    for (uint32_t i = 0; i < 64; ++i)
+        ASSERT_EQ(static_cast<uint32_t*>(r.pBits)[i], ((255 - 3 * i) << 24) | (i * 4 * 0x010101u)) << i;
+    grey->UnlockRect(0);
+
+    // A colour arriving in one level of a grey texture keeps every other
+    // level's texels.
+    std::shared_ptr<IDirect3DTexture8> chain;
+    ASSERT_EQ(dev_->CreateTexture(4, 4, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, chain), D3D_OK);
+    const uint32_t greys[3] = {0xFF111111u, 0xFF777777u, 0xFFEEEEEEu};
+    for (UINT level = 0; level < 3; ++level) {
+        ASSERT_EQ(chain->LockRect(level, &r, nullptr, 0), D3D_OK);
+        std::fill_n(static_cast<uint32_t*>(r.pBits), 16 >> (2 * level), greys[level]);
+        ASSERT_EQ(chain->UnlockRect(level), D3D_OK);
+    }
+    RECT corner{1, 1, 2, 2};
+    ASSERT_EQ(chain->LockRect(1, &r, &corner, 0), D3D_OK);
+    static_cast<uint32_t*>(r.pBits)[0] = 0xFF00FF00u;
+    ASSERT_EQ(chain->UnlockRect(1), D3D_OK);
+    for (UINT level = 0; level < 3; ++level) {
+        ASSERT_EQ(chain->LockRect(level, &r, nullptr, D3DLOCK_READONLY), D3D_OK);
+        for (UINT i = 0; i < (16u >> (2 * level)); ++i)
+            EXPECT_EQ(static_cast<uint32_t*>(r.pBits)[i], level == 1 && i == 3 ? 0xFF00FF00u : greys[level])
+                << "level " << level << " texel " << i;
+        chain->UnlockRect(level);
+    }
+
+    // What filling a 1024 x 1024 texture with `texel` adds to the heap, as
+    // a share of its bytes.
+    auto heapShare = [&](uint32_t texel) {
+        auto heap = [] {
+            const struct mallinfo2 m = mallinfo2();
+            return static_cast<double>(m.uordblks + m.hblkhd);
+        };
+        const double before = heap();
+        std::shared_ptr<IDirect3DTexture8> big;
+        EXPECT_EQ(dev_->CreateTexture(1024, 1024, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, big), D3D_OK);
+        if (!big) return 100.0;
+        double bytes = 0;
+        for (UINT level = 0; level < big->GetLevelCount(); ++level) {
+            D3DSURFACE_DESC d;
+            big->GetLevelDesc(level, &d);
+            bytes += d.Size;
+            D3DLOCKED_RECT lr;
+            if (big->LockRect(level, &lr, nullptr, 0) != D3D_OK) return 100.0;
+            std::fill_n(static_cast<uint32_t*>(lr.pBits), d.Size / 4, texel);
+            big->UnlockRect(level);
+        }
+        return (heap() - before) / bytes;
+    };
+    EXPECT_LT(heapShare(0x80FF0000u), 1.5);   // GL's copy alone
+    EXPECT_LT(heapShare(0x80404040u), 0.75);  // grey: luminance and alpha
 }
 
 TEST_F(GLDeviceTest, ResetResizesTheBackBufferAndRestoresDefaults) {
