@@ -60,6 +60,11 @@ int32_t RoundHalfEven(double value) {
 
 int32_t ValLong(const std::string& text) { return RoundHalfEven(Val(text)); }
 
+int32_t ValIndex(const std::string& text) {
+    const int32_t n = ValLong(text);
+    return n == std::numeric_limits<int32_t>::min() ? n : n - 1;
+}
+
 std::string Trim(const std::string& text) {
     size_t b = 0, e = text.size();
     while (b < e && text[b] == ' ') ++b;

@@ -25,6 +25,9 @@ double Val(const std::string& text);
 int32_t ValLong(const std::string& text);
 // Round half to even, clamped to the 32-bit range.
 int32_t RoundHalfEven(double value);
+// A player number counted from 1 as an index from 0: ValLong less one,
+// held to the 32-bit range.
+int32_t ValIndex(const std::string& text);
 
 // Blanks trimmed from both ends.
 std::string Trim(const std::string& text);

@@ -1,11 +1,17 @@
 // ".x" meshes through Assimp: the text and the binary form of the same
-// two-material quad made by the content generator.
+// two-material quad made by the content generator, files written by other
+// programs (Debian's assimp-testmodels), and the hostile files the fuzzer
+// found, which are its seeds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -281,4 +287,100 @@ TEST(XMesh, ACountReadOutOfStepFailsInsteadOfTakingGigabytes) {
     ModelData quad;
     ASSERT_NO_THROW(LoadXMesh(quad, Models() / "test_meshbin.x", again));
     EXPECT_EQ(quad.sequences.size(), 2u);
+}
+
+namespace {
+
+const std::filesystem::path kRealFiles = "/usr/share/assimp/models/X";
+
+// Every file of a folder whose name ends in ".x", any case.
+std::vector<std::filesystem::path> XFiles(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> files;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        std::string ext = entry.path().extension().string();
+        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (ext == ".x") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+} // namespace
+
+// Text (0303, with templates, frames, animation sets, vertex colours and
+// texture names), binary (0302 and 0303) and compressed files of several
+// exporters all load, with their vertices and materials.
+TEST(XMesh, FilesWrittenByOtherProgramsLoad) {
+    const auto files = XFiles(kRealFiles);
+    ASSERT_GE(files.size(), 8u) << "no assimp-testmodels in " << kRealFiles << ": run scripts/install-deps";
+    std::map<std::string, ModelData> loaded;
+    std::map<std::string, std::vector<std::string>> textures;
+    for (const auto& file : files) {
+        XHost host;
+        ModelData m;
+        try {
+            LoadXMesh(m, file, host);
+        } catch (const EngineError& e) {
+            ADD_FAILURE() << file.filename() << ": " << e.description;
+            continue;
+        }
+        EXPECT_GT(m.vertices.size(), 0u) << file.filename();
+        EXPECT_EQ(m.vertices.size() % 3, 0u) << file.filename();
+        EXPECT_EQ(m.sequences.size(), m.xMaterials.size()) << file.filename();
+        for (const auto& v : m.vertices)
+            ASSERT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z)) << file.filename();
+        textures[file.filename().string()] = host.textures;
+        loaded[file.filename().string()] = std::move(m);
+    }
+    // The cube in its three forms: twelve triangles each.
+    for (const char* cube : {"test_cube_text.x", "test_cube_binary.x", "test_cube_compressed.x"})
+        EXPECT_EQ(loaded[cube].vertices.size(), 36u) << cube;
+    EXPECT_EQ(loaded["fromtruespace_bin32.x"].vertices.size(), 6656u * 3);
+    // Vertex colours reach the vertices.
+    std::set<uint32_t> colours;
+    for (const auto& v : loaded["kwxport_test_cubewithvcolors.x"].vertices) colours.insert(v.color);
+    EXPECT_GT(colours.size(), 1u);
+    // A texture goes to the texture table under its name as the file writes it.
+    EXPECT_EQ(textures["test.x"], std::vector<std::string>{".\\test.png"});
+    const auto& kw = textures["kwxport_test_cubewithvcolors.x"];
+    ASSERT_EQ(kw.size(), 3u);
+    EXPECT_EQ(kw[0], "C:\\code\\sourceforge\\kwxport\\trunkMerged\\test\\data\\bottom.tga");
+}
+
+// What the fuzzer found, kept as its seeds: each is refused as the mesh
+// error and none crashes, reads out of bounds or takes the memory its
+// counts ask for.
+TEST(XMesh, HostileFilesAreRefused) {
+    const std::filesystem::path seeds = std::filesystem::path(RDV_FUZZ_SEEDS) / "fuzz_x";
+    const char* const hostile[] = {"compressed_broken_block.x", "deep_frames.x",        "empty_face.x",
+                                   "face_count_beyond_file.x",  "face_index_beyond.x",  "listless_materials.x",
+                                   "normal_index_beyond.x",     "out_of_step.x",        "string_beyond_file.x",
+                                   "two_material_lists.x",      "weight_vertex_beyond.x"};
+    for (const char* name : hostile) {
+        ASSERT_TRUE(std::filesystem::exists(seeds / name)) << name;
+        XHost host;
+        ModelData m;
+        try {
+            LoadXMesh(m, seeds / name, host);
+            ADD_FAILURE() << name << " loaded";
+        } catch (const EngineError& e) {
+            EXPECT_EQ(e.number, ErrFileAccess) << name;
+            EXPECT_EQ(e.source, "LoadObject") << name;
+            EXPECT_EQ(e.description, "Error loading Mesh") << name;
+        }
+    }
+    // Frames nested deep enough to exhaust the importer's stack.
+    const auto path = std::filesystem::temp_directory_path() / ("rdv_deep_frames_" + std::to_string(getpid()) + ".x");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "xof 0302txt 0032\n";
+        for (int i = 0; i < 200000; ++i) out << "Frame{\n";
+    }
+    XHost host;
+    ModelData m;
+    EXPECT_THROW(LoadXMesh(m, path, host), EngineError);
+    std::filesystem::remove(path);
+    // The seed of a sound file still loads.
+    EXPECT_NO_THROW(LoadXMesh(m, seeds / "tri.x", host));
 }
