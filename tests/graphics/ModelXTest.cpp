@@ -14,6 +14,7 @@
 #include <set>
 
 #include <sys/resource.h>
+#include <zlib.h>
 #include <unistd.h>
 
 #include "core/Error.h"
@@ -282,7 +283,7 @@ TEST(XMesh, ACountReadOutOfStepFailsInsteadOfTakingGigabytes) {
     std::filesystem::remove(path);
     EXPECT_LT(PeakKilobytes() - before, 1L << 19) << "the loader grew by half a gigabyte or more";
 
-    // The limit is lifted again: a real mesh loads after it.
+    // A sound mesh still loads after it.
     XHost again;
     ModelData quad;
     ASSERT_NO_THROW(LoadXMesh(quad, Models() / "test_meshbin.x", again));
@@ -383,4 +384,72 @@ TEST(XMesh, HostileFilesAreRefused) {
     std::filesystem::remove(path);
     // The seed of a sound file still loads.
     EXPECT_NO_THROW(LoadXMesh(m, seeds / "tri.x", host));
+}
+
+namespace {
+
+// `plain` (the bytes after the 16-byte header) in the compressed form:
+// blocks of at most 32 KB, each a raw deflate stream that may refer back to
+// the block before it, as DirectX writes them.
+std::string Compressed(const std::string& header, const std::string& plain) {
+    auto word = [](size_t v) { return std::string{char(v & 255), char(v >> 8 & 255)}; };
+    std::string out = header;
+    const uint32_t total = static_cast<uint32_t>(plain.size() + 16);
+    out += std::string{char(total & 255), char(total >> 8 & 255), char(total >> 16 & 255), char(total >> 24)};
+    for (size_t at = 0; at < plain.size(); at += 32768) {
+        const size_t n = std::min<size_t>(32768, plain.size() - at);
+        z_stream z{};
+        deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+        if (at > 0) deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(plain.data() + at - 32768), 32768);
+        std::string packed(deflateBound(&z, n), '\0');
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.data() + at));
+        z.avail_in = static_cast<uInt>(n);
+        z.next_out = reinterpret_cast<Bytef*>(packed.data());
+        z.avail_out = static_cast<uInt>(packed.size());
+        deflate(&z, Z_FINISH);
+        packed.resize(packed.size() - z.avail_out);
+        deflateEnd(&z);
+        out += word(n) + word(packed.size() + 2) + "CK" + packed;
+    }
+    return out;
+}
+
+} // namespace
+
+// A compressed file of several blocks, each leaning on the one before, reads
+// as the same mesh as its plain text.
+TEST(XMesh, CompressedFilesOfManyBlocksReadAsTheirText) {
+    std::string plain = "Mesh Strip {\n 3000;\n";
+    for (int i = 0; i < 3000; ++i)
+        plain += " " + std::to_string(i % 7) + ".25;" + std::to_string(i % 5) + ".5;" + std::to_string(i % 3) +
+                 ".125;" + (i + 1 < 3000 ? "," : ";") + "\n";
+    plain += " 2998;\n";
+    for (int i = 0; i < 2998; ++i)
+        plain += " 3;" + std::to_string(i) + "," + std::to_string(i + 1) + "," + std::to_string(i + 2) + ";" +
+                 (i + 1 < 2998 ? "," : ";") + "\n";
+    plain += "}\n";
+    ASSERT_GT(plain.size(), 3u * 32768);
+    const auto dir = std::filesystem::temp_directory_path();
+    const auto text = dir / ("rdv_strip_" + std::to_string(getpid()) + ".x");
+    const auto packed = dir / ("rdv_strip_packed_" + std::to_string(getpid()) + ".x");
+    std::ofstream(text, std::ios::binary) << "xof 0303txt 0032\n" << plain;
+    std::ofstream(packed, std::ios::binary) << Compressed("xof 0303tzip0032", plain);
+    XHost host;
+    ModelData a, b;
+    LoadXMesh(a, text, host);
+    LoadXMesh(b, packed, host);
+    ASSERT_EQ(a.vertices.size(), 2998u * 3);
+    ASSERT_EQ(b.vertices.size(), a.vertices.size());
+    for (size_t i = 0; i < a.vertices.size(); ++i) {
+        ASSERT_FLOAT_EQ(a.vertices[i].x, b.vertices[i].x) << i;
+        ASSERT_FLOAT_EQ(a.vertices[i].z, b.vertices[i].z) << i;
+    }
+    // Cut inside its second block, it is refused.
+    std::ifstream in(packed, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::ofstream(packed, std::ios::binary | std::ios::trunc) << bytes.substr(0, bytes.size() * 2 / 3);
+    EXPECT_THROW(LoadXMesh(b, packed, host), EngineError);
+    std::filesystem::remove(text);
+    std::filesystem::remove(packed);
 }
