@@ -31,11 +31,11 @@ D3DXVECTOR3 CrossOf(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
 
 float Clamped(float v) { return std::clamp(v, -0.75f, 0.75f); }
 
-int32_t ToCell(float v) { return static_cast<int32_t>(std::nearbyint(v / kCell)); }
+int32_t ToCell(float v) { return RoundHalfEven(v / kCell); }
 
 int32_t Component(const D3DXVECTOR3& v, int axis) {
     const float c = axis == 0 ? v.x : axis == 1 ? v.y : v.z;
-    return static_cast<int32_t>(std::nearbyint(c));
+    return RoundHalfEven(c);
 }
 
 } // namespace

@@ -19,13 +19,14 @@
 #include "objects/Ball.h"
 #include "objects/Controllers.h"
 #include "objects/Flagpost.h"
+#include "packages/Parse.h"
 #include "platform/dinput/ScriptedInput.h"
 
 namespace rdv {
 
 namespace {
 
-int32_t Round(float v) { return static_cast<int32_t>(std::nearbyint(v)); }
+int32_t Round(float v) { return RoundHalfEven(v); }
 
 bool ParseInt(const std::string& text, int64_t low, int64_t high, int64_t& value, int base = 10) {
     if (text.empty() || text[0] == '+' || text[0] == ' ') return false;

@@ -27,8 +27,9 @@ D3DXVECTOR3 Cross(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
 
 float Dot(const D3DXVECTOR3& a, const D3DXVECTOR3& b) { return D3DXVec3Dot(&a, &b); }
 
-// Grid rounding: to nearest, ties to even (the default rounding mode).
-int32_t GridRound(float v) { return static_cast<int32_t>(std::nearbyint(v)); }
+// Grid rounding: to nearest, ties to even, held to the 32-bit range (a
+// level may put the ball anywhere).
+int32_t GridRound(float v) { return RoundHalfEven(v); }
 
 struct OrientationRow {
     D3DXVECTOR3 heading;

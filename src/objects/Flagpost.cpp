@@ -45,7 +45,7 @@ void objFlagpost::AssignVar(const std::string& key, const std::string& value) {
         }
         if (!found) RaisePropertyError(ClassName(), "Invalid property value for 'Flagpost.up', must be (-)x/y/z : " + value);
     } else if (key == "player") {
-        player = ValLong(value) - 1;
+        player = ValIndex(value);
         ballIndex = -1;
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);

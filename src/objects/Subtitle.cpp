@@ -28,7 +28,7 @@ void objSubtitleText::AssignVar(const std::string& key, const std::string& value
     else if (key == "active") startActive = active = flag("active");
     else if (key == "onceonly") onceonly = flag("onceonly");
     else if (key == "player") {
-        player = ValLong(value) - 1;
+        player = ValIndex(value);
         ballIndex = -1;
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);

@@ -9,6 +9,11 @@
 
 namespace rdv {
 
+int32_t ValIndex(const std::string& text) {
+    const int32_t n = ValLong(text);
+    return n == std::numeric_limits<int32_t>::min() ? n : n - 1;
+}
+
 std::string Trim(const std::string& text) {
     size_t b = 0, e = text.size();
     while (b < e && text[b] == ' ') ++b;

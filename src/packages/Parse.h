@@ -19,6 +19,9 @@ inline constexpr float kWorldScale = 1.5f;
 inline constexpr double kPi = 3.14159;
 inline constexpr double kHalfPi = 1.570795;
 
+// A player number counted from 1 as an index from 0: ValLong less one,
+// held to the 32-bit range.
+int32_t ValIndex(const std::string& text);
 
 // Blanks trimmed from both ends.
 std::string Trim(const std::string& text);

@@ -7,6 +7,7 @@
 #include "graphics/Core.h"
 #include "graphics/Model.h"
 #include "level/Level.h"
+#include "packages/Parse.h"
 
 namespace rdv {
 
@@ -18,7 +19,8 @@ bool IsPaintKey(const std::string& key) {
     return key == "up" || key == "sx" || key == "sy" || key == "sz" || key == "dx" || key == "dy" || key == "dz";
 }
 
-int32_t GridComponent(float v) { return static_cast<int32_t>(std::nearbyint(v)); }
+// Saturates: a level may place a pad or a chain at any number at all.
+int32_t GridComponent(float v) { return RoundHalfEven(v); }
 
 // The object is appended right after it is made, so its number is the next
 // free one; paint keys later confirm it from the section being read.

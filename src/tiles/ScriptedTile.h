@@ -59,7 +59,8 @@ private:
 // object number, renumbered as the save renumbers objects.
 int32_t SavedEffectReference(const engLevel& level, bool copyEffect, int32_t effect);
 
-// Rounds a float vector component to the nearest integer (grid lookups).
+// Rounds a float vector component to the nearest integer (grid lookups),
+// halves to even, held to the 32-bit range.
 int32_t GridComponent(float v);
 
 } // namespace rdv

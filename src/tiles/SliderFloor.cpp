@@ -72,7 +72,7 @@ void scrSliderFloor::AssignVar(const std::string& key, const std::string& value)
             RaisePropertyError(ClassName(),
                                "Invalid value for 'SliderFloor'.aimode - should be rnd/arnd/homing/roton: " + value);
     } else if (key == "player") {
-        currentPlayer = ValLong(value) - 1;
+        currentPlayer = ValIndex(value);
     } else if (key == "intelligence" || key == "intel") {
         const int32_t n = ValLong(value);
         if (n < 0 || n > 100)

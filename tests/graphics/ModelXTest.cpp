@@ -1,13 +1,20 @@
 // ".x" meshes through Assimp: the text and the binary form of the same
-// two-material quad made by the content generator.
+// two-material quad made by the content generator, files written by other
+// programs (Debian's assimp-testmodels), and the hostile files the fuzzer
+// found, which are its seeds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 
 #include <sys/resource.h>
+#include <zlib.h>
 #include <unistd.h>
 
 #include "core/Error.h"
@@ -276,9 +283,173 @@ TEST(XMesh, ACountReadOutOfStepFailsInsteadOfTakingGigabytes) {
     std::filesystem::remove(path);
     EXPECT_LT(PeakKilobytes() - before, 1L << 19) << "the loader grew by half a gigabyte or more";
 
-    // The limit is lifted again: a real mesh loads after it.
+    // A sound mesh still loads after it.
     XHost again;
     ModelData quad;
     ASSERT_NO_THROW(LoadXMesh(quad, Models() / "test_meshbin.x", again));
     EXPECT_EQ(quad.sequences.size(), 2u);
+}
+
+namespace {
+
+const std::filesystem::path kRealFiles = "/usr/share/assimp/models/X";
+
+// Every file of a folder whose name ends in ".x", any case.
+std::vector<std::filesystem::path> XFiles(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> files;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        std::string ext = entry.path().extension().string();
+        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (ext == ".x") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+} // namespace
+
+// Text (0303, with templates, frames, animation sets, vertex colours and
+// texture names), binary (0302 and 0303) and compressed files of several
+// exporters all load, with their vertices and materials.
+TEST(XMesh, FilesWrittenByOtherProgramsLoad) {
+    const auto files = XFiles(kRealFiles);
+    ASSERT_GE(files.size(), 8u) << "no assimp-testmodels in " << kRealFiles << ": run scripts/install-deps";
+    std::map<std::string, ModelData> loaded;
+    std::map<std::string, std::vector<std::string>> textures;
+    for (const auto& file : files) {
+        XHost host;
+        ModelData m;
+        try {
+            LoadXMesh(m, file, host);
+        } catch (const EngineError& e) {
+            ADD_FAILURE() << file.filename() << ": " << e.description;
+            continue;
+        }
+        EXPECT_GT(m.vertices.size(), 0u) << file.filename();
+        EXPECT_EQ(m.vertices.size() % 3, 0u) << file.filename();
+        EXPECT_EQ(m.sequences.size(), m.xMaterials.size()) << file.filename();
+        for (const auto& v : m.vertices)
+            ASSERT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z)) << file.filename();
+        textures[file.filename().string()] = host.textures;
+        loaded[file.filename().string()] = std::move(m);
+    }
+    // The cube in its three forms: twelve triangles each.
+    for (const char* cube : {"test_cube_text.x", "test_cube_binary.x", "test_cube_compressed.x"})
+        EXPECT_EQ(loaded[cube].vertices.size(), 36u) << cube;
+    EXPECT_EQ(loaded["fromtruespace_bin32.x"].vertices.size(), 6656u * 3);
+    // Vertex colours reach the vertices.
+    std::set<uint32_t> colours;
+    for (const auto& v : loaded["kwxport_test_cubewithvcolors.x"].vertices) colours.insert(v.color);
+    EXPECT_GT(colours.size(), 1u);
+    // A texture goes to the texture table under its name as the file writes it.
+    EXPECT_EQ(textures["test.x"], std::vector<std::string>{".\\test.png"});
+    const auto& kw = textures["kwxport_test_cubewithvcolors.x"];
+    ASSERT_EQ(kw.size(), 3u);
+    EXPECT_EQ(kw[0], "C:\\code\\sourceforge\\kwxport\\trunkMerged\\test\\data\\bottom.tga");
+}
+
+// What the fuzzer found, kept as its seeds: each is refused as the mesh
+// error and none crashes, reads out of bounds or takes the memory its
+// counts ask for.
+TEST(XMesh, HostileFilesAreRefused) {
+    const std::filesystem::path seeds = std::filesystem::path(RDV_FUZZ_SEEDS) / "fuzz_x";
+    const char* const hostile[] = {"compressed_broken_block.x", "deep_frames.x",        "empty_face.x",
+                                   "face_count_beyond_file.x",  "face_index_beyond.x",  "listless_materials.x",
+                                   "normal_index_beyond.x",     "out_of_step.x",        "string_beyond_file.x",
+                                   "two_material_lists.x",      "weight_vertex_beyond.x"};
+    for (const char* name : hostile) {
+        ASSERT_TRUE(std::filesystem::exists(seeds / name)) << name;
+        XHost host;
+        ModelData m;
+        try {
+            LoadXMesh(m, seeds / name, host);
+            ADD_FAILURE() << name << " loaded";
+        } catch (const EngineError& e) {
+            EXPECT_EQ(e.number, ErrFileAccess) << name;
+            EXPECT_EQ(e.source, "LoadObject") << name;
+            EXPECT_EQ(e.description, "Error loading Mesh") << name;
+        }
+    }
+    // Frames nested deep enough to exhaust the importer's stack.
+    const auto path = std::filesystem::temp_directory_path() / ("rdv_deep_frames_" + std::to_string(getpid()) + ".x");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "xof 0302txt 0032\n";
+        for (int i = 0; i < 200000; ++i) out << "Frame{\n";
+    }
+    XHost host;
+    ModelData m;
+    EXPECT_THROW(LoadXMesh(m, path, host), EngineError);
+    std::filesystem::remove(path);
+    // The seed of a sound file still loads.
+    EXPECT_NO_THROW(LoadXMesh(m, seeds / "tri.x", host));
+}
+
+namespace {
+
+// `plain` (the bytes after the 16-byte header) in the compressed form:
+// blocks of at most 32 KB, each a raw deflate stream that may refer back to
+// the block before it, as DirectX writes them.
+std::string Compressed(const std::string& header, const std::string& plain) {
+    auto word = [](size_t v) { return std::string{char(v & 255), char(v >> 8 & 255)}; };
+    std::string out = header;
+    const uint32_t total = static_cast<uint32_t>(plain.size() + 16);
+    out += std::string{char(total & 255), char(total >> 8 & 255), char(total >> 16 & 255), char(total >> 24)};
+    for (size_t at = 0; at < plain.size(); at += 32768) {
+        const size_t n = std::min<size_t>(32768, plain.size() - at);
+        z_stream z{};
+        deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+        if (at > 0) deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(plain.data() + at - 32768), 32768);
+        std::string packed(deflateBound(&z, n), '\0');
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.data() + at));
+        z.avail_in = static_cast<uInt>(n);
+        z.next_out = reinterpret_cast<Bytef*>(packed.data());
+        z.avail_out = static_cast<uInt>(packed.size());
+        deflate(&z, Z_FINISH);
+        packed.resize(packed.size() - z.avail_out);
+        deflateEnd(&z);
+        out += word(n) + word(packed.size() + 2) + "CK" + packed;
+    }
+    return out;
+}
+
+} // namespace
+
+// A compressed file of several blocks, each leaning on the one before, reads
+// as the same mesh as its plain text.
+TEST(XMesh, CompressedFilesOfManyBlocksReadAsTheirText) {
+    std::string plain = "Mesh Strip {\n 3000;\n";
+    for (int i = 0; i < 3000; ++i)
+        plain += " " + std::to_string(i % 7) + ".25;" + std::to_string(i % 5) + ".5;" + std::to_string(i % 3) +
+                 ".125;" + (i + 1 < 3000 ? "," : ";") + "\n";
+    plain += " 2998;\n";
+    for (int i = 0; i < 2998; ++i)
+        plain += " 3;" + std::to_string(i) + "," + std::to_string(i + 1) + "," + std::to_string(i + 2) + ";" +
+                 (i + 1 < 2998 ? "," : ";") + "\n";
+    plain += "}\n";
+    ASSERT_GT(plain.size(), 3u * 32768);
+    const auto dir = std::filesystem::temp_directory_path();
+    const auto text = dir / ("rdv_strip_" + std::to_string(getpid()) + ".x");
+    const auto packed = dir / ("rdv_strip_packed_" + std::to_string(getpid()) + ".x");
+    std::ofstream(text, std::ios::binary) << "xof 0303txt 0032\n" << plain;
+    std::ofstream(packed, std::ios::binary) << Compressed("xof 0303tzip0032", plain);
+    XHost host;
+    ModelData a, b;
+    LoadXMesh(a, text, host);
+    LoadXMesh(b, packed, host);
+    ASSERT_EQ(a.vertices.size(), 2998u * 3);
+    ASSERT_EQ(b.vertices.size(), a.vertices.size());
+    for (size_t i = 0; i < a.vertices.size(); ++i) {
+        ASSERT_FLOAT_EQ(a.vertices[i].x, b.vertices[i].x) << i;
+        ASSERT_FLOAT_EQ(a.vertices[i].z, b.vertices[i].z) << i;
+    }
+    // Cut inside its second block, it is refused.
+    std::ifstream in(packed, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::ofstream(packed, std::ios::binary | std::ios::trunc) << bytes.substr(0, bytes.size() * 2 / 3);
+    EXPECT_THROW(LoadXMesh(b, packed, host), EngineError);
+    std::filesystem::remove(text);
+    std::filesystem::remove(packed);
 }

@@ -50,7 +50,7 @@ std::string TextX() {
            "   0.0;0.0;0.0;;\n"
            "   0.0;0.0;0.0;;\n"
            "   TextureFilename {\n"
-           "    \"test_checker.png\";\n"
+           "    \"test_checker\";\n"
            "   }\n"
            "  }\n"
            " }\n"
@@ -99,7 +99,7 @@ std::vector<uint8_t> BinX() {
     x.Close();
     x.Name("Material"); x.Name("Checker"); x.Open();
     x.Floats({1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0});
-    x.Name("TextureFilename"); x.Open(); x.String("test_checker.png"); x.Close();
+    x.Name("TextureFilename"); x.Open(); x.String("test_checker"); x.Close();
     x.Close();
     x.Close();
     x.Name("MeshTextureCoords"); x.Open();
