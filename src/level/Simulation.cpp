@@ -48,7 +48,7 @@ bool ParseScanCode(const std::string& text, int& code) {
     return true;
 }
 
-std::string Trim(const std::string& s) {
+std::string TrimSpace(const std::string& s) {
     const size_t a = s.find_first_not_of(" \t\r\n");
     if (a == std::string::npos) return {};
     const size_t b = s.find_last_not_of(" \t\r\n");
@@ -58,7 +58,7 @@ std::string Trim(const std::string& s) {
 // A line of a script file without its comment and surrounding blanks.
 std::string ScriptLine(const std::string& line) {
     const size_t hash = line.find('#');
-    return Trim(hash == std::string::npos ? line : line.substr(0, hash));
+    return TrimSpace(hash == std::string::npos ? line : line.substr(0, hash));
 }
 
 std::string Fixed2(float v) {
@@ -164,7 +164,7 @@ std::vector<std::pair<int32_t, std::string>> ReadDriveFile(const std::filesystem
         if (blank == std::string::npos || !ParseInt(text.substr(0, blank), 1, 2, p))
             throw SimulationError(path.string() + ":" + std::to_string(number) + ": expected \"P COMMAND\" (P 1 or 2), not \"" +
                                   text + "\"");
-        drives.emplace_back(static_cast<int32_t>(p), Trim(text.substr(blank)));
+        drives.emplace_back(static_cast<int32_t>(p), TrimSpace(text.substr(blank)));
     }
     return drives;
 }
@@ -224,7 +224,7 @@ bool ReadLevelSolution(const std::filesystem::path& path, LevelSolution& solutio
     std::vector<std::pair<int, std::string>> lines;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
-        const std::string text = Trim(line);
+        const std::string text = TrimSpace(line);
         if (!text.empty() && text[0] != '#') lines.emplace_back(number, text);
     }
     auto fail = [&](int number, const std::string& why) {
