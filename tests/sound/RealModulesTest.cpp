@@ -1,6 +1,7 @@
 // The music plug-in on modules other programs wrote: the ProTracker songs of
-// Debian's tecnoballz-data. Each loads and plays audibly for its first
-// seconds, and a damaged copy of one is refused or plays without fault.
+// Debian's tecnoballz-data and the Impulse Tracker and Scream Tracker 3
+// songs of pingus-data. Each loads and plays audibly for its first seconds,
+// and a damaged copy of one is refused or plays without fault.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,12 +19,15 @@ namespace rdv {
 namespace {
 
 const std::filesystem::path kModules = "/usr/share/games/tecnoballz/musics";
+const std::filesystem::path kTrackerModules = "/usr/share/games/pingus/data/music";
 
-std::vector<std::filesystem::path> Modules() {
+// The songs of one kind (".mod", ".it", ".s3m") in a folder, by name.
+std::vector<std::filesystem::path> Modules(const std::filesystem::path& folder = kModules,
+                                           const std::string& extension = ".mod") {
     std::vector<std::filesystem::path> files;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(kModules, ec))
-        if (entry.path().extension() == ".mod") files.push_back(entry.path());
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        if (entry.path().extension() == extension) files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -63,6 +67,23 @@ TEST_F(RealModules, EverySongLoadsAndPlays) {
         const auto rms = Loudness(music, 4);
         EXPECT_GT(*std::max_element(rms.begin(), rms.end()), 200.0) << file.filename() << " is silent";
         plugin.freemusic(music);
+    }
+}
+
+// Impulse Tracker and Scream Tracker 3 songs, each read as its own type.
+TEST_F(RealModules, ImpulseAndScreamTrackerSongsLoadAndPlay) {
+    const auto it = Modules(kTrackerModules, ".it");
+    const auto s3m = Modules(kTrackerModules, ".s3m");
+    ASSERT_GE(it.size(), 10u) << "no .it songs in " << kTrackerModules << ": run scripts/install-deps";
+    ASSERT_GE(s3m.size(), 1u);
+    for (const auto& [files, type] : {std::pair{it, int(AUDIO_TYPE_IT)}, std::pair{s3m, int(AUDIO_TYPE_S3M)}}) {
+        for (const auto& file : files) {
+            SOUNDINFO* music = plugin.loadmusic(file.c_str(), type);
+            ASSERT_NE(music, nullptr) << file;
+            const auto rms = Loudness(music, 6);
+            EXPECT_GT(*std::max_element(rms.begin(), rms.end()), 200.0) << file.filename() << " is silent";
+            plugin.freemusic(music);
+        }
     }
 }
 
