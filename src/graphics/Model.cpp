@@ -159,10 +159,23 @@ D3DXMATRIX ModelPoseMatrix(int mode, float yaw, float pitch, float roll, float s
 }
 
 namespace {
-D3DXMATRIX Translated(const D3DXMATRIX& pose, float x, float y, float z) {
-    D3DXMATRIX t, world;
-    D3DXMatrixTranslation(&t, x, y, z);
-    D3DXMatrixMultiply(&world, &pose, &t);
+// pose x translation, the same operations in the same order as
+// D3DXMatrixMultiply (so the same bits, signed zeros included), written
+// here so that the compiler sees the translation's constant ones and zeros.
+inline D3DXMATRIX Translated(const D3DXMATRIX& pose, float x, float y, float z) {
+    D3DXMATRIX t;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) t.m[i][j] = i == j ? 1.0f : 0.0f;
+    t.m[3][0] = x;
+    t.m[3][1] = y;
+    t.m[3][2] = z;
+    D3DXMATRIX world;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            float s = 0;
+            for (int k = 0; k < 4; ++k) s += pose.m[i][k] * t.m[k][j];
+            world.m[i][j] = s;
+        }
     return world;
 }
 } // namespace

@@ -26,6 +26,9 @@ ViewVolume::ViewVolume(const D3DMATRIX& view, const D3DMATRIX& projection, doubl
     column(3, w, planes_[2]), column(1, 1, planes_[2]);    // y >= -w
     column(3, w, planes_[3]), column(1, -1, planes_[3]);   // y <= w
     column(3, 1, planes_[4]);                              // w >= 0
+    // The far plane lies at a depth close to 1, where a wide margin would
+    // reach far beyond it: a tiny one.
+    column(3, 1 + 1e-5, planes_[5]), column(2, -1, planes_[5]);   // z <= w
     valid_ = true;
     for (Plane& p : planes_) {
         p.spread = std::fabs(p.a) + std::fabs(p.b) + std::fabs(p.c);

@@ -1,8 +1,8 @@
 #pragma once
 // The part of the world a view and projection can put pixels in, for
-// skipping grid faces that cannot: the four sides of the clip volume, widened
-// by a margin, and the plane through the eye (a point behind it never
-// reaches the screen, whatever the near and far planes or depth clamping).
+// skipping grid faces that cannot: the four sides and the far plane of the
+// clip volume, widened by a margin, and the plane through the eye instead
+// of the near plane (a point behind the eye never reaches the screen).
 // Tests are conservative: a box is outside only when all of it lies beyond
 // one plane by more than the rounding of the test.
 #include <cmath>
@@ -37,7 +37,7 @@ private:
         double a = 0, b = 0, c = 0, d = 0;
         double spread = 0;   // |a| + |b| + |c|
     };
-    Plane planes_[5];
+    Plane planes_[6];
     bool valid_ = false;
 };
 
