@@ -207,7 +207,7 @@ float gfxModel::DrawBound(int32_t state) const {
     return -1;
 }
 
-void gfxModel::SetOptions(Engine& engine, bool runsBindTexture) {
+void gfxModel::SetOptions(Engine& engine) {
     IDirect3DDevice8& dev = *mb::Device(engine);
     if (data_.shaderIndex > 0) {
         mb::SelectShader(engine, data_.shaderIndex);
@@ -222,10 +222,7 @@ void gfxModel::SetOptions(Engine& engine, bool runsBindTexture) {
     // a texture that is no longer on the stage. A model that wants no
     // texture (header flag T) takes it off the stage instead of drawing with
     // whatever the previous model left there.
-    // When every run binds its own texture before it draws, the model's
-    // would only be replaced unseen.
-    if (runsBindTexture) {
-    } else if (data_.textureIndex > 0) {
+    if (data_.textureIndex > 0) {
         dev.SetTexture(0, mb::Texture(engine, data_.textureIndex));
         mb::CachedTexture(engine) = data_.textureIndex;
     } else if (data_.renderMode == kModeSimple) {
@@ -351,9 +348,7 @@ void gfxModel::DrawTcm(Engine& engine, int32_t state) {
             filter = !data_.indexCacheContiguous;
         }
     }
-    bool drawsRun = false;
-    for (int32_t i = first; i <= last && !drawsRun; ++i) drawsRun = !filter || seqs[static_cast<size_t>(i)].group == state;
-    SetOptions(engine, renderMode != kModeSimple && drawsRun);
+    SetOptions(engine);
     if (renderMode == kModeSimple) {
         // Mode 1 draws with the engine's format; set it only when another
         // format is current.

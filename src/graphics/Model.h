@@ -52,7 +52,7 @@ private:
     void DrawTcm(Engine& engine, int32_t state);
     void DrawBrush(Engine& engine);
     void DrawX(Engine& engine);
-    void SetOptions(Engine& engine, bool runsBindTexture = false);
+    void SetOptions(Engine& engine);
     void CreateVertexBuffer(Engine& engine);
 
     D3DXMATRIX PoseMatrix(float yaw, float pitch, float roll, float sx, float sy, float sz);
