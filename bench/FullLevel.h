@@ -11,8 +11,11 @@ inline std::filesystem::path WriteFullLevel(const std::filesystem::path& game, c
     const fs::path folder = fs::temp_directory_path() / scratch;
     fs::create_directories(folder / "maps");
     std::error_code ec;
-    for (const char* sub : {"models", "textures", "shaders", "data"})
+    // Another build's run may have left links to its own game folder.
+    for (const char* sub : {"models", "textures", "shaders", "data"}) {
+        fs::remove(folder / sub, ec);
         fs::create_directory_symlink(game / sub, folder / sub, ec);
+    }
     std::ofstream out(folder / "maps" / "full.tcs", std::ios::binary);
     out << "BTv1\r\n-World\r\nx=64\r\ny=64\r\nz=16\r\n";
     const char* tiles[] = {"Metal", "Grass", "Ice", "Snow", "BrickFloor", "MetalFloor", "Wall", "MarkedMetal"};

@@ -1,6 +1,7 @@
 // Loading a model by name and drawing it.
 #include "graphics/Model.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -76,6 +77,7 @@ void gfxModel::Load(Engine& engine, const std::string& modelName) {
     renderMode = kModeNone;
     data_ = ModelData{};
     vertexBuffer_.reset();
+    posesUsed_ = 0;
     try {
         std::string type = "tcm";
         int32_t h = OpenPackage(engine, modelName, "models", type);
@@ -112,6 +114,11 @@ void gfxModel::Load(Engine& engine, const std::string& modelName) {
             }
             close();
             data_ = std::move(loaded);
+            radius_ = 0;
+            for (const MeshVertex& v : data_.vertices) {
+                const double d = std::sqrt(double{v.x} * v.x + double{v.y} * v.y + double{v.z} * v.z);
+                radius_ = std::isfinite(d) ? std::max(radius_, static_cast<float>(d * (1 + 1e-6))) : INFINITY;
+            }
             CreateVertexBuffer(engine);
             renderMode = data_.renderMode;
         } catch (...) {
@@ -142,16 +149,62 @@ void gfxModel::CreateVertexBuffer(Engine& engine) {
     vertexBuffer_ = vb;
 }
 
-D3DXMATRIX ModelWorldMatrix(int mode, float x, float y, float z, float yaw, float pitch, float roll, float sx,
-                            float sy, float sz) {
-    D3DXMATRIX r, s, t, first, world;
+D3DXMATRIX ModelPoseMatrix(int mode, float yaw, float pitch, float roll, float sx, float sy, float sz) {
+    D3DXMATRIX r, s, first;
     D3DXMatrixRotationYawPitchRoll(&r, yaw, pitch, roll);
     D3DXMatrixScaling(&s, sx, sy, sz);
-    D3DXMatrixTranslation(&t, x, y, z);
     if (mode == kModeSimple) D3DXMatrixMultiply(&first, &s, &r);
     else D3DXMatrixMultiply(&first, &r, &s);
-    D3DXMatrixMultiply(&world, &first, &t);
+    return first;
+}
+
+namespace {
+// pose x translation, the same operations in the same order as
+// D3DXMatrixMultiply (so the same bits, signed zeros included), written
+// here so that the compiler sees the translation's constant ones and zeros.
+inline D3DXMATRIX Translated(const D3DXMATRIX& pose, float x, float y, float z) {
+    D3DXMATRIX t;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) t.m[i][j] = i == j ? 1.0f : 0.0f;
+    t.m[3][0] = x;
+    t.m[3][1] = y;
+    t.m[3][2] = z;
+    D3DXMATRIX world;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            float s = 0;
+            for (int k = 0; k < 4; ++k) s += pose.m[i][k] * t.m[k][j];
+            world.m[i][j] = s;
+        }
     return world;
+}
+} // namespace
+
+D3DXMATRIX ModelWorldMatrix(int mode, float x, float y, float z, float yaw, float pitch, float roll, float sx,
+                            float sy, float sz) {
+    return Translated(ModelPoseMatrix(mode, yaw, pitch, roll, sx, sy, sz), x, y, z);
+}
+
+D3DXMATRIX gfxModel::PoseMatrix(float yaw, float pitch, float roll, float sx, float sy, float sz) {
+    const float key[6] = {yaw, pitch, roll, sx, sy, sz};
+    // Compared bit for bit: -0 and 0 (or two NaNs) may build different
+    // matrices.
+    for (int i = 0; i < posesUsed_; ++i)
+        if (std::memcmp(poses_[i].key, key, sizeof key) == 0) return poses_[i].matrix;
+    PoseEntry& e = poses_[nextPose_];
+    nextPose_ = (nextPose_ + 1) % 4;
+    if (posesUsed_ < 4) ++posesUsed_;
+    std::memcpy(e.key, key, sizeof key);
+    e.matrix = ModelPoseMatrix(renderMode, yaw, pitch, roll, sx, sy, sz);
+    return e.matrix;
+}
+
+float gfxModel::DrawBound(int32_t state) const {
+    if (renderMode != kModeSimple && renderMode != kModeTextured && renderMode != kModeGrouped) return -1;
+    if (data_.shaderIndex > 0 || !vertexBuffer_ || !std::isfinite(radius_)) return -1;
+    for (const auto& s : data_.sequences)
+        if ((renderMode != kModeGrouped || s.group == state) && s.count > 0) return radius_;
+    return -1;
 }
 
 void gfxModel::SetOptions(Engine& engine) {
@@ -234,7 +287,7 @@ void gfxModel::DisplayMesh(Engine& engine, int32_t state, float phase, float x, 
         return;
     }
 
-    D3DXMATRIX world = ModelWorldMatrix(renderMode, x, y, z, yaw, pitch, roll, sx, sy, sz);
+    const D3DXMATRIX world = Translated(PoseMatrix(yaw, pitch, roll, sx, sy, sz), x, y, z);
     dev->SetTransform(D3DTS_WORLD, &world);
     switch (renderMode) {
     case kModeX: DrawX(engine); break;
@@ -278,6 +331,23 @@ void gfxModel::DrawComposite(Engine& engine, int32_t state, float phase, float x
 
 void gfxModel::DrawTcm(Engine& engine, int32_t state) {
     IDirect3DDevice8& dev = *mb::Device(engine);
+    // The sequences drawn: first..last, those of group `state` only when
+    // `filter`.
+    const auto& seqs = data_.sequences;
+    int32_t first = 0, last = static_cast<int32_t>(seqs.size()) - 1;
+    bool filter = false;
+    if (renderMode == kModeGrouped) {
+        if (!data_.indexCacheValid) {
+            filter = true;
+        } else if (state < 0 || state > data_.highestGroup || state >= static_cast<int32_t>(data_.indexCache.size()) ||
+                   data_.indexCache[static_cast<size_t>(state)].first < 0) {
+            last = -1;
+        } else {
+            first = data_.indexCache[static_cast<size_t>(state)].first;
+            last = data_.indexCache[static_cast<size_t>(state)].second;
+            filter = !data_.indexCacheContiguous;
+        }
+    }
     SetOptions(engine);
     if (renderMode == kModeSimple) {
         // Mode 1 draws with the engine's format; set it only when another
@@ -317,24 +387,8 @@ void gfxModel::DrawTcm(Engine& engine, int32_t state) {
         runCount = s.count;
     };
 
-    const auto& seqs = data_.sequences;
-    if (renderMode != kModeGrouped) {
-        for (const auto& s : seqs) draw(s);
-        flush();
-        return;
-    }
-    if (data_.indexCacheValid) {
-        if (state < 0 || state > data_.highestGroup || state >= static_cast<int32_t>(data_.indexCache.size()))
-            return;
-        auto [first, last] = data_.indexCache[static_cast<size_t>(state)];
-        if (first < 0) return;
-        for (int32_t i = first; i <= last; ++i)
-            if (data_.indexCacheContiguous || seqs[i].group == state) draw(seqs[i]);
-        flush();
-        return;
-    }
-    for (const auto& s : seqs)
-        if (s.group == state) draw(s);
+    for (int32_t i = first; i <= last; ++i)
+        if (!filter || seqs[static_cast<size_t>(i)].group == state) draw(seqs[static_cast<size_t>(i)]);
     flush();
 }
 

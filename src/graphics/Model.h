@@ -35,6 +35,12 @@ public:
     void DisplayMesh(Engine& engine, int32_t state, float phase, float x, float y, float z, float yaw, float pitch,
                      float roll, float sx, float sy, float sz);
 
+    // For drawing only what can be seen: the radius around the model's
+    // origin (before scaling) that DisplayMesh(state) draws within, when
+    // that draw sets all the device state it draws with and draws
+    // something (a tcm model without a shader); -1 otherwise.
+    float DrawBound(int32_t state) const;
+
     int renderMode = 0;   // 0 draws nothing
     std::string name;
 
@@ -49,7 +55,18 @@ private:
     void SetOptions(Engine& engine);
     void CreateVertexBuffer(Engine& engine);
 
+    D3DXMATRIX PoseMatrix(float yaw, float pitch, float roll, float sx, float sy, float sz);
+
     ModelData data_;
+    float radius_ = 0;   // the farthest vertex from the origin
+    // The rotation and scaling of recent draws: a grid draws a model in a
+    // few poses at many places.
+    struct PoseEntry {
+        float key[6];
+        D3DXMATRIX matrix;
+    };
+    PoseEntry poses_[4]{};
+    int posesUsed_ = 0, nextPose_ = 0;
     std::shared_ptr<IDirect3DVertexBuffer8> vertexBuffer_;
     bool drawing_ = false;   // a composite that contains itself draws once
 };
@@ -58,6 +75,8 @@ using gfxMeshes = gfxModel;
 
 // The world matrix of a model draw: rotation x scaling x translation, or
 // scaling x rotation x translation for render mode 1.
+// Its rotation and scaling part, which the translation multiplies.
+D3DXMATRIX ModelPoseMatrix(int renderMode, float yaw, float pitch, float roll, float sx, float sy, float sz);
 D3DXMATRIX ModelWorldMatrix(int renderMode, float x, float y, float z, float yaw, float pitch, float roll, float sx,
                             float sy, float sz);
 

@@ -1,8 +1,11 @@
 #include <cmath>
 #include <string>
 
+#include "core/Engine.h"
 #include "core/Error.h"
+#include "graphics/Core.h"
 #include "level/Level.h"
+#include "level/ViewVolume.h"
 #include "packages/Parse.h"
 
 namespace rdv {
@@ -181,13 +184,71 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
     if (faces_[0].empty()) return;
     const auto loops = GridDrawOrder(direction, sizeX_, sizeY_, sizeZ_);
     int32_t c[3] = {0, 0, 0};
+
+    // Faces of system tiles whose drawing can be bounded are skipped outside
+    // the view. A tile face's draw sets all the device state it draws with,
+    // so a skipped face only matters to what draws next that is not such a
+    // face: the last one skipped is drawn before that, and at the end.
+    ViewVolume volume;
+    IDirect3DDevice8* device = engine_.gfx ? engine_.gfx->Device() : nullptr;
+    if (!draw && device) {
+        D3DMATRIX view, projection;
+        if (SUCCEEDED(device->GetTransform(D3DTS_VIEW, &view)) &&
+            SUCCEEDED(device->GetTransform(D3DTS_PROJECTION, &projection)))
+            volume = ViewVolume(view, projection);
+    }
+    struct Tile {
+        LevelObject* object = nullptr;
+        bool bounded[3] = {false, false, false};
+        FaceBound bound[3];
+    };
+    constexpr int32_t kCachedTiles = 32;
+    std::array<Tile, kCachedTiles> tiles;
+    std::array<bool, kCachedTiles> looked{};
+    struct Skipped {
+        LevelObject* object = nullptr;
+        int32_t x = 0, y = 0, z = 0;
+        int16_t orientation = 0;
+    } skipped;
+    auto drawSkipped = [&] {
+        if (!skipped.object) return;
+        LevelObject* object = skipped.object;
+        skipped.object = nullptr;
+        object->Render(skipped.x, skipped.y, skipped.z, skipped.orientation);
+    };
+
     auto visit = [&](int32_t reference, int16_t orientation) {
         if (reference == 0) return;
         if (draw) {
             draw(reference, c[0], c[1], c[2], orientation);
-        } else if (LevelObject* object = ResolveObject(reference)) {
-            object->Render(c[0], c[1], c[2], orientation);
+            return;
         }
+        if (volume.valid() && reference < 0 && reference > -kCachedTiles) {
+            const auto code = static_cast<size_t>(-reference);
+            Tile& tile = tiles[code];
+            if (!looked[code]) {
+                looked[code] = true;
+                tile.object = ResolveObject(reference);
+                if (tile.object)
+                    for (int16_t o = 0; o < 3; ++o) tile.bounded[o] = tile.object->RenderBound(o, tile.bound[o]);
+            }
+            if (!tile.object) return;
+            if (tile.bounded[orientation]) {
+                const FaceBound& b = tile.bound[orientation];
+                const float x = 1.5f * static_cast<float>(c[0]) + b.dx, y = 1.5f * static_cast<float>(c[1]) + b.dy,
+                            z = 1.5f * static_cast<float>(c[2]) + b.dz;
+                if (volume.Outside(x, y, z, b.radius)) {
+                    tile.object->RenderCulled(c[0], c[1], c[2], orientation);
+                    skipped = {tile.object, c[0], c[1], c[2], orientation};
+                } else {
+                    skipped.object = nullptr;
+                    tile.object->Render(c[0], c[1], c[2], orientation);
+                }
+                return;
+            }
+        }
+        drawSkipped();
+        if (LevelObject* object = ResolveObject(reference)) object->Render(c[0], c[1], c[2], orientation);
     };
     const GridLoop& l0 = loops[0];
     const GridLoop& l1 = loops[1];
@@ -205,6 +266,7 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
         }
         if (c[l0.axis] == l0.to) break;
     }
+    drawSkipped();
 }
 
 } // namespace rdv

@@ -42,6 +42,12 @@ class ITile;
 // 2 across y.
 enum FaceOrientation : int16_t { kFaceZ = 0, kFaceX = 1, kFaceY = 2 };
 
+// Where a face's model can reach (see LevelObject::RenderBound).
+struct FaceBound {
+    float dx = 0, dy = 0, dz = 0;   // the model's origin from 1.5 x (x, y, z)
+    float radius = 0;
+};
+
 class LevelObject {
 public:
     virtual ~LevelObject() = default;
@@ -56,6 +62,20 @@ public:
 
     // Tiles: draw on face (x, y, z, orientation) of the grid.
     virtual void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) {
+        (void)x; (void)y; (void)z; (void)orientation;
+    }
+    // Tiles whose Render draws one model and leaves no other trace: where
+    // that model can reach on a face of the given orientation, as a sphere
+    // around (1.5 x, 1.5 y, 1.5 z) + offset. False (the default): the face is
+    // always drawn. The grid skips such a face outside the view, calling
+    // RenderCulled instead, and draws the last one it skipped before any
+    // other drawing, so the device is left as if every face had drawn.
+    virtual bool RenderBound(int16_t orientation, FaceBound& bound) {
+        (void)orientation; (void)bound;
+        return false;
+    }
+    // What Render does besides drawing (the light map) for a skipped face.
+    virtual void RenderCulled(int32_t x, int32_t y, int32_t z, int16_t orientation) {
         (void)x; (void)y; (void)z; (void)orientation;
     }
     // Tiles: the effect code for a ball touching the face from direction

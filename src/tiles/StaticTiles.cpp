@@ -1,12 +1,15 @@
 #include "tiles/StaticTiles.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <stdexcept>
 
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "graphics/Model.h"
 #include "graphics/Core.h"
+#include "graphics/LightMap.h"
 
 namespace rdv {
 
@@ -122,6 +125,26 @@ void fldStaticTile::Render(int32_t x, int32_t y, int32_t z, int16_t orientation)
     if (!model) return;
     const TilePose p = StaticTilePose(info_, x, y, z, orientation);
     model->DisplayMesh(engine_, info_.group, 0, p.x, p.y, p.z, p.yaw, p.pitch, p.roll, p.sx, p.sy, p.sz);
+}
+
+bool fldStaticTile::RenderBound(int16_t orientation, FaceBound& bound) {
+    if (info_.render == TileRenderRule::None || modelIndex_ <= 0 || !engine_.gfx) return false;
+    const gfxModel* model = engine_.gfx->Model(modelIndex_);
+    const float radius = model ? model->DrawBound(info_.group) : -1.0f;
+    if (radius < 0) return false;
+    // The pose's offset from the cell does not depend on the cell.
+    const TilePose p = StaticTilePose(info_, 0, 0, 0, orientation);
+    const float scale = std::max({std::fabs(p.sx), std::fabs(p.sy), std::fabs(p.sz)});
+    bound = FaceBound{p.x, p.y, p.z, radius * scale};
+    return true;
+}
+
+void fldStaticTile::RenderCulled(int32_t x, int32_t y, int32_t z, int16_t orientation) {
+    if (info_.render == TileRenderRule::None || modelIndex_ <= 0 || !engine_.gfx || !engine_.lightMap) return;
+    const gfxModel* model = engine_.gfx->Model(modelIndex_);
+    if (!model || model->renderMode == kModeNone || !model->data().lightMapped) return;
+    const TilePose p = StaticTilePose(info_, x, y, z, orientation);
+    engine_.lightMap->ApplyLightMap(engine_, p.x, p.y, p.z);
 }
 
 int32_t fldStaticTile::GetEffect(float& x, float& y, float& z) { return StaticTileEffect(info_, x, y, z); }

@@ -1,0 +1,248 @@
+// Grid faces outside the view are skipped: what is skipped can never reach
+// the screen, everything else draws as before in the same order, and the
+// device is left for other drawing as if every face had drawn.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "core/Engine.h"
+#include "core/Subsystems.h"
+#include "graphics/Core.h"
+#include "graphics/CoreTesting.h"
+#include "graphics/Model.h"
+#include "level/Level.h"
+#include "level/Registry.h"
+#include "level/ViewVolume.h"
+#include "platform/d3d/Recording.h"
+
+namespace rdv {
+namespace {
+
+D3DXMATRIX LookAt(D3DXVECTOR3 eye, D3DXVECTOR3 at) {
+    D3DXMATRIX m;
+    const D3DXVECTOR3 up(0, 0, 1);
+    D3DXMatrixLookAtLH(&m, &eye, &at, &up);
+    return m;
+}
+
+D3DXMATRIX GameProjection() {
+    D3DXMATRIX m;
+    D3DXMatrixPerspectiveLH(&m, 0.1f * 4 / 3, 0.1f, 0.1f, 100.0f);
+    return m;
+}
+
+TEST(ViewVolume, OnlyWhatLiesWhollyBeyondOnePlaneIsOutside) {
+    const ViewVolume v(LookAt({0, 0, 0}, {10, 0, 0}), GameProjection());
+    ASSERT_TRUE(v.valid());
+    EXPECT_FALSE(v.Outside(10, 0, 0, 0));
+    EXPECT_TRUE(v.Outside(-10, 0, 0, 1));       // behind the eye
+    EXPECT_FALSE(v.Outside(-0.5, 0, 0, 1));     // around the eye
+    EXPECT_TRUE(v.Outside(10, 30, 0, 1));       // far to the side
+    EXPECT_TRUE(v.Outside(10, 0, -30, 1));      // far below
+    EXPECT_FALSE(v.Outside(10, 30, 0, 25));     // a large one reaches in
+    EXPECT_TRUE(v.Outside(150, 0, 0, 1));       // beyond the far plane
+    EXPECT_FALSE(v.Outside(99, 0, 0, 2));
+    // Just past the screen's edge (within the margin) still counts as seen:
+    // the device shifts pixels by half a pixel.
+    // (At 10 ahead the screen's edge is 6.67 to the side; the margin 5 %.)
+    EXPECT_FALSE(v.Outside(10, 6.8, 0, 0));
+    EXPECT_TRUE(v.Outside(10, 7.1, 0, 0));
+
+    D3DXMATRIX broken = GameProjection();
+    broken.m[0][0] = NAN;
+    const ViewVolume b(LookAt({0, 0, 0}, {10, 0, 0}), broken);
+    EXPECT_FALSE(b.valid());
+    EXPECT_FALSE(b.Outside(-10, 0, 0, 0));
+    EXPECT_FALSE(ViewVolume().Outside(-10, 0, 0, 0));
+}
+
+// Stands for a moving or scripted tile: notes the world matrix on the device
+// when it is asked to draw.
+class WitnessTile : public LevelObject {
+public:
+    explicit WitnessTile(IDirect3DDevice8& device) : device_(device) {}
+    void Render(int32_t, int32_t, int32_t, int16_t) override {
+        D3DMATRIX m;
+        device_.GetTransform(D3DTS_WORLD, &m);
+        worlds.push_back(m);
+    }
+    std::string GetFullClassName() const override { return "System.Tiles.Witness"; }
+    std::vector<D3DMATRIX> worlds;
+
+private:
+    IDirect3DDevice8& device_;
+};
+
+using Matrix = std::array<float, 16>;
+
+class GridCulling : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rec = MakeRecordingEngine(RDV_GAME_DIR);
+        LoadSystemClasses(rec->engine);
+        level = std::make_unique<engLevel>(rec->engine);
+        level->SetWorldSize(24, 24, 2);
+        // A floor of metal and a ceiling of grass: two models' groups in turn.
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 24; ++x) {
+                level->SetMapObject(x, y, 0, 0, 0, -1, -2);
+                level->SetMapObject(x, y, 1, 0, 0, 1, -16);
+            }
+        device = rec->gfx().Device();
+        const D3DXMATRIX projection = GameProjection();
+        device->SetTransform(D3DTS_PROJECTION, &projection);
+        Look({-3, -3, 1.5f}, {6, 6, 0.5f});
+    }
+    void TearDown() override {
+        level.reset();
+        UnloadSystemClasses(rec->engine);
+    }
+    void Look(D3DXVECTOR3 eye, D3DXVECTOR3 at) {
+        const D3DXMATRIX view = LookAt(eye, at);
+        device->SetTransform(D3DTS_VIEW, &view);
+        direction = at - eye;
+    }
+    // The world matrix of every draw of one grid, in order.
+    std::vector<Matrix> Worlds(bool everyFace) {
+        // Away from any face's matrix, so that the first is not dropped.
+        D3DXMATRIX away;
+        D3DXMatrixTranslation(&away, 1e6f, 0, 0);
+        device->SetTransform(D3DTS_WORLD, &away);
+        rec->device()->ClearCalls();
+        if (everyFace) {
+            level->RenderGrid(direction, [&](int32_t ref, int32_t x, int32_t y, int32_t z, int16_t o) {
+                if (LevelObject* object = level->ResolveObject(ref)) object->Render(x, y, z, o);
+            });
+        } else {
+            level->RenderGrid(direction);
+        }
+        std::vector<Matrix> worlds;
+        Matrix current{};
+        for (const auto& c : rec->device()->calls) {
+            if (c.op == "SetTransform" && c.args[0] == D3DTS_WORLD)
+                std::copy(c.floats.begin(), c.floats.end(), current.begin());
+            if (c.op == "DrawPrimitive") worlds.push_back(current);
+        }
+        return worlds;
+    }
+    // Whether `part` is `whole` with some entries left out.
+    static bool IsSubsequence(const std::vector<Matrix>& part, const std::vector<Matrix>& whole) {
+        size_t i = 0;
+        for (const Matrix& m : whole)
+            if (i < part.size() && part[i] == m) ++i;
+        return i == part.size();
+    }
+    float TileRadius() {
+        return rec->gfx().Model(rec->gfx().GetModel("floorpad"))->DrawBound(4);
+    }
+
+    std::unique_ptr<RecordingEngine> rec;
+    std::unique_ptr<engLevel> level;
+    IDirect3DDevice8* device = nullptr;
+    D3DXVECTOR3 direction{1, 1, 0};
+};
+
+TEST_F(GridCulling, SkipsOnlyFacesThatCannotBeSeenAndKeepsTheOrder) {
+    const auto all = Worlds(true);
+    const auto seen = Worlds(false);
+    ASSERT_EQ(all.size(), 2u * 24 * 24);
+    EXPECT_LT(seen.size(), all.size());
+    EXPECT_GT(seen.size(), 0u);
+    EXPECT_TRUE(IsSubsequence(seen, all));
+
+    // Every face left out lies outside the view, whole.
+    D3DMATRIX view, projection;
+    device->GetTransform(D3DTS_VIEW, &view);
+    device->GetTransform(D3DTS_PROJECTION, &projection);
+    const ViewVolume volume(view, projection, 0);
+    const float radius = TileRadius();
+    ASSERT_GT(radius, 0.5f);
+    size_t next = 0, left = 0;
+    for (const Matrix& m : all) {
+        if (next < seen.size() && seen[next] == m) {
+            ++next;
+            continue;
+        }
+        // The last face of the grid is drawn even when it is outside.
+        ++left;
+        EXPECT_TRUE(volume.Outside(m[12], m[13], m[14], radius)) << m[12] << " " << m[13] << " " << m[14];
+    }
+    EXPECT_EQ(left, all.size() - seen.size());
+
+    // Looking down on the whole floor from high above skips nothing.
+    Look({18, 10, 60}, {18, 18, 0});
+    EXPECT_EQ(Worlds(false), Worlds(true));
+}
+
+TEST_F(GridCulling, PaintingAndClearingFacesShowsAtTheNextFrame) {
+    D3DMATRIX view, projection;
+    device->GetTransform(D3DTS_VIEW, &view);
+    device->GetTransform(D3DTS_PROJECTION, &projection);
+    const ViewVolume volume(view, projection);
+    // Walls across y: one in the middle of the view, one well to its side.
+    ASSERT_FALSE(volume.Outside(6 * 1.5, 6 * 1.5 - 0.75, 0, TileRadius()));
+    ASSERT_TRUE(volume.Outside(23 * 1.5, 0 * 1.5 - 0.75, 0, TileRadius()));
+    const size_t before = Worlds(false).size();
+    level->SetMapObject(6, 6, 0, 0, -1, 0, -18);
+    EXPECT_EQ(Worlds(false).size(), before + 1);
+    level->SetMapObject(23, 0, 0, 0, -1, 0, -18);
+    EXPECT_EQ(Worlds(false).size(), before + 1);
+    level->SetMapObject(6, 6, 0, 0, -1, 0, 0);
+    EXPECT_EQ(Worlds(false).size(), before);
+    EXPECT_TRUE(IsSubsequence(Worlds(false), Worlds(true)));
+    EXPECT_EQ(Worlds(true).size(), 2u * 24 * 24 + 1);
+}
+
+TEST_F(GridCulling, AnotherObjectOnTheGridFindsTheDeviceAsIfEveryFaceHadDrawn) {
+    // A map object far outside the view, among skipped faces, and one in it.
+    const int32_t ref = level->AddObject(std::make_unique<WitnessTile>(*device));
+    auto* witness = static_cast<WitnessTile*>(level->MapObject(ref));
+    level->SetMapObject(22, 21, 0, 0, 0, 1, ref);
+    level->SetMapObject(7, 7, 0, 0, 0, 1, ref);
+    Worlds(true);
+    const auto expected = witness->worlds;
+    ASSERT_EQ(expected.size(), 2u);
+    witness->worlds.clear();
+    Worlds(false);
+    ASSERT_EQ(witness->worlds.size(), 2u);
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(0, std::memcmp(&witness->worlds[i], &expected[i], sizeof(D3DMATRIX))) << i;
+}
+
+TEST_F(GridCulling, AfterADeviceResetTheSameFacesDraw) {
+    const auto before = Worlds(false);
+    rec->adapter->script.cooperativeLevel = {D3DERR_DEVICENOTRESET};
+    BeginFrame(rec->engine);
+    Display(rec->engine);
+    ASSERT_EQ(rec->device()->Count("Reset"), 1u);
+    const D3DXMATRIX projection = GameProjection();
+    device = rec->gfx().Device();
+    device->SetTransform(D3DTS_PROJECTION, &projection);
+    Look({-3, -3, 1.5f}, {6, 6, 0.5f});
+    EXPECT_EQ(Worlds(false), before);
+}
+
+TEST(ModelPose, RecentPosesGiveTheSameMatricesAsBuildingThemAnew) {
+    auto rec = MakeRecordingEngine(RDV_GAME_DIR);
+    gfxModel* model = rec->gfx().Model(rec->gfx().GetModel("discpad"));
+    ASSERT_NE(model, nullptr);
+    ASSERT_NE(model->renderMode, 0);
+    // More poses than are kept, in turn, with -0 beside 0.
+    const float poses[6][3] = {{0, 0, 0}, {-0.0f, 0, 0}, {3.14159f, 0, 0}, {-1.570795f, 3.14159f, 0},
+                               {0, 1.570795f, 0}, {0.3f, -0.2f, 0.1f}};
+    for (int round = 0; round < 3; ++round)
+        for (int p = 0; p < 6; ++p) {
+            const float x = 1.5f * p - 0.75f, y = 1.5f * round, z = -0.75f;
+            model->DisplayMesh(rec->engine, 3, 0, x, y, z, poses[p][0], poses[p][1], poses[p][2], 0.5f, 1, 1);
+            const D3DXMATRIX expected =
+                ModelWorldMatrix(model->renderMode, x, y, z, poses[p][0], poses[p][1], poses[p][2], 0.5f, 1, 1);
+            const D3DMATRIX drawn = rec->device()->Transform(D3DTS_WORLD);
+            EXPECT_EQ(0, std::memcmp(&drawn, &expected, sizeof drawn)) << round << " " << p;
+        }
+}
+
+} // namespace
+} // namespace rdv
