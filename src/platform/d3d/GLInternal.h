@@ -253,8 +253,11 @@ struct GLProgram {
 
 // The settings a fixed-function program is compiled for: stage operations
 // and arguments, result registers, constant texels, specular add, fog and
-// the alpha test (positions in GLDevice.cpp).
+// the alpha test (positions in GLState.cpp).
 using FixedProgramKey = std::array<int, 45>;
+
+// A Direct3D colour as RGBA floats in 0..1.
+void ColorToFloats(D3DCOLOR c, float out[4]);
 
 class GLDevice final : public IDirect3DDevice8 {
 public:
