@@ -20,16 +20,9 @@ scrDropFloor::scrDropFloor(Engine& engine, engLevel& level) : scrScriptedTile(en
 
 void scrDropFloor::AssignVar(const std::string& key, const std::string& value) {
     if (HandlePaintKey(key, value, true)) return;
-    if (key == "model") {
-        modelName = value;
-    } else if (key == "index") {
-        group = ValLong(value);
-    } else if (key == "jumpheight") {
-        jumpHeight = ValLong(value);
+    if (AssignLookKey(key, value, modelName, group, jumpHeight)) {
     } else if (key == "fallfirst") {
-        bool ok = false;
-        const bool on = ParseLevelBool(value, ok);
-        if (!ok) RaiseInvalidValue(ClassName(), HeaderName(), key, "'true' or 'false'", value);
+        const bool on = BoolValue(key, value);
         state = on ? 4 : 0;
         fallFirst = on;
     } else {
@@ -111,12 +104,7 @@ scrLaunchfloor::scrLaunchfloor(Engine& engine, engLevel& level) : scrScriptedTil
 
 void scrLaunchfloor::AssignVar(const std::string& key, const std::string& value) {
     if (HandlePaintKey(key, value, true)) return;
-    if (key == "model") {
-        modelName = value;
-    } else if (key == "index") {
-        group = ValLong(value);
-    } else if (key == "jumpheight") {
-        jumpHeight = ValLong(value);
+    if (AssignLookKey(key, value, modelName, group, jumpHeight)) {
     } else if (key == "launchdir") {
         // Stored opposite, as the direction from the ball towards the face.
         if (value == "z") launchDir = {0, 0, -1};

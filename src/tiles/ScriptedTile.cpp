@@ -7,6 +7,7 @@
 #include "graphics/Core.h"
 #include "graphics/Model.h"
 #include "level/Level.h"
+#include "packages/Parse.h"
 
 namespace rdv {
 
@@ -36,6 +37,29 @@ bool scrScriptedTile::HandlePaintKey(const std::string& key, const std::string& 
     level_.Paintstruct(key, value);
     lastKeyWasPaint_ = true;
     return true;
+}
+
+bool scrScriptedTile::AssignLookKey(const std::string& key, const std::string& value, std::string& modelName,
+                                    int32_t& group, int32_t& jumpHeight) {
+    if (key == "model") modelName = value;
+    else if (key == "index") group = ValLong(value);
+    else if (key == "jumpheight") jumpHeight = ValLong(value);
+    else return false;
+    return true;
+}
+
+bool scrScriptedTile::BoolValue(const std::string& key, const std::string& value) const {
+    bool ok = false;
+    const bool on = ParseLevelBool(value, ok);
+    if (!ok) RaiseInvalidValue(ClassName(), HeaderName(), key, "'true' or 'false'", value);
+    return on;
+}
+
+D3DXVECTOR3 scrScriptedTile::NormalValue(const std::string& key, const std::string& value) const {
+    if (!ParseVectorValue(engine_, value, true) || !std::isfinite(engine_.ParsedVector.x) ||
+        VectorEquals(engine_.ParsedVector, {0, 0, 0}))
+        RaiseInvalidValue(ClassName(), HeaderName(), key, "'(-)x/y/z'", value);
+    return -engine_.ParsedVector;
 }
 
 int32_t scrScriptedTile::LoadModel(const std::string& name) {

@@ -32,6 +32,15 @@ protected:
     // SecondaryInit first when `initOnPaint`. For the tile's own keys it
     // raises the private-property error once a paint key has been seen.
     bool HandlePaintKey(const std::string& key, const std::string& value, bool initOnPaint);
+    // "model", "index" and "jumpheight", the look keys the painted tiles
+    // share: true (and the value taken) for one of them.
+    bool AssignLookKey(const std::string& key, const std::string& value, std::string& modelName, int32_t& group,
+                       int32_t& jumpHeight);
+    // The Boolean of `key`, or the "'true' or 'false'" invalid-value error.
+    bool BoolValue(const std::string& key, const std::string& value) const;
+    // "normal": an axis direction, kept opposite (from the ball towards the
+    // face); a zero vector has no direction and is refused like text.
+    D3DXVECTOR3 NormalValue(const std::string& key, const std::string& value) const;
     // The model's index, 0 without graphics or when it cannot be loaded
     // (the tile then draws nothing but still answers the ball).
     int32_t LoadModel(const std::string& name);
