@@ -16,11 +16,11 @@ int32_t SpeedToHalfPeriod(Engine& engine, const std::string& key, const std::str
     return RoundHalfEven(Val(value) / 2);
 }
 
-scrMovechain::scrMovechain(Engine& engine, engLevel& level) : scrScriptedTile(engine, level) {}
+scrMovechain::scrMovechain(Engine& engine, engLevel& level) : scrModelTile(engine, level, "discpad", 1) {}
 
 void scrMovechain::AssignVar(const std::string& key, const std::string& value) {
     if (HandlePaintKey(key, value, true)) return;
-    if (AssignLookKey(key, value, modelName, group, jumpHeight)) {
+    if (AssignLookKey(key, value)) {
     } else if (key == "copyeffect") {
         copyEffect = BoolValue(key, value);
     } else if (key == "speed" || key == "delay" || key == "cycle") {
@@ -38,8 +38,7 @@ void scrMovechain::AssignVar(const std::string& key, const std::string& value) {
 }
 
 void scrMovechain::SecondaryInit() {
-    initialised_ = true;
-    modelIndex = LoadModel(modelName);
+    LoadLook();
     steps.assign(1, MoveChainStep{});
     for (const char raw : script) {
         const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(raw)));

@@ -1,6 +1,7 @@
 #include "tiles/ScriptedTile.h"
 
 #include <cmath>
+#include <utility>
 
 #include "core/Engine.h"
 #include "core/Error.h"
@@ -39,8 +40,15 @@ bool scrScriptedTile::HandlePaintKey(const std::string& key, const std::string& 
     return true;
 }
 
-bool scrScriptedTile::AssignLookKey(const std::string& key, const std::string& value, std::string& modelName,
-                                    int32_t& group, int32_t& jumpHeight) {
+scrModelTile::scrModelTile(Engine& engine, engLevel& level, std::string modelName, int32_t group)
+    : scrScriptedTile(engine, level), modelName(std::move(modelName)), group(group) {}
+
+void scrModelTile::LoadLook() {
+    initialised_ = true;
+    modelIndex = LoadModel(modelName);
+}
+
+bool scrModelTile::AssignLookKey(const std::string& key, const std::string& value) {
     if (key == "model") modelName = value;
     else if (key == "index") group = ValLong(value);
     else if (key == "jumpheight") jumpHeight = ValLong(value);

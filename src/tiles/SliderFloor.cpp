@@ -27,13 +27,13 @@ bool SameCell(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
 
 } // namespace
 
-scrSliderFloor::scrSliderFloor(Engine& engine, engLevel& level) : scrScriptedTile(engine, level) {}
+scrSliderFloor::scrSliderFloor(Engine& engine, engLevel& level) : scrModelTile(engine, level, "floorpad", 1) {}
 
 double scrSliderFloor::Random() { return static_cast<double>(engine_.rng()) / 4294967296.0; }
 
 void scrSliderFloor::AssignVar(const std::string& key, const std::string& value) {
     if (HandlePaintKey(key, value, true)) return;
-    if (AssignLookKey(key, value, modelName, group, jumpHeight)) {
+    if (AssignLookKey(key, value)) {
     } else if (key == "effect") {
         effect = ValLong(value);
     } else if (key == "copyeffect") {
@@ -76,8 +76,7 @@ void scrSliderFloor::AssignVar(const std::string& key, const std::string& value)
 }
 
 void scrSliderFloor::SecondaryInit() {
-    initialised_ = true;
-    modelIndex = LoadModel(modelName);
+    LoadLook();
     timer = halfPeriod;
     FindBalls(false);
     PlanMoves();
