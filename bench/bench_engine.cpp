@@ -15,7 +15,7 @@
 
 #include "core/Error.h"
 #include "graphics/Core.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "graphics/Shader.h"
 #include "level/Level.h"
 #include "level/Registry.h"

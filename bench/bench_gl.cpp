@@ -22,7 +22,7 @@
 #include "core/Subsystems.h"
 #include "game/Game.h"
 #include "graphics/Core.h"
-#include "graphics/ModelSnapshot.h"
+#include "headless/ModelSnapshot.h"
 #include "level/Registry.h"
 #include "platform/Clock.h"
 #include "platform/SDLHost.h"

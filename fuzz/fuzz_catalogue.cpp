@@ -9,7 +9,7 @@
 #include "FuzzSupport.h"
 #include "core/Error.h"
 #include "game/Library.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 
 using namespace rdv;
 namespace fs = std::filesystem;

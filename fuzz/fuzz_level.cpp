@@ -7,7 +7,7 @@
 
 #include "FuzzSupport.h"
 #include "core/Error.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "level/Level.h"
 #include "level/Registry.h"
 

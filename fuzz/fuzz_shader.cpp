@@ -5,7 +5,7 @@
 
 #include "FuzzSupport.h"
 #include "core/Error.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "graphics/Shader.h"
 
 using namespace rdv;

@@ -39,6 +39,10 @@ bool CameraBase::BoolValue(const std::string& value, const std::string& errorTex
     return v;
 }
 
+bool CameraBase::ActiveValue(const std::string& value, const std::string& header) const {
+    return BoolValue(value, "Invalid property value for '" + header + ".enabled', must be true/false : ");
+}
+
 void CameraBase::AssignPlayer(const std::string& value, const std::string& errorText) {
     if (value == "0") balltolookat = -1;
     else if (value == "1") balltolookat = 0;
@@ -92,6 +96,33 @@ bool IsOneOf(const std::string& key, std::initializer_list<const char*> names) {
     return false;
 }
 
+// "x", "y", "z": one component of `point`, in grid units; false for any
+// other key.
+bool AssignGridComponent(const std::string& key, const std::string& value, D3DXVECTOR3& point) {
+    if (key == "x") point.x = Scaled(value);
+    else if (key == "y") point.y = Scaled(value);
+    else if (key == "z") point.z = Scaled(value);
+    else return false;
+    return true;
+}
+
+// The spire and cylinder cameras: "x", "y", "z" place the axis point and
+// "vx", "vy", "vz" the camera; false for any other key.
+bool AssignAxisPlacement(const std::string& key, const std::string& value, D3DXVECTOR3& axisPoint,
+                         D3DXVECTOR3& position) {
+    if (AssignGridComponent(key, value, axisPoint)) return true;
+    if (key.size() == 2 && key[0] == 'v') return AssignGridComponent(key.substr(1), value, position);
+    return false;
+}
+
+void WriteGridComponents(LevelWriter& out, const std::string& prefix, const D3DXVECTOR3& point) {
+    out.WriteLine(prefix + "x=" + GridValueText(point.x));
+    out.WriteLine(prefix + "y=" + GridValueText(point.y));
+    out.WriteLine(prefix + "z=" + GridValueText(point.z));
+}
+
+bool IsActiveKey(const std::string& key) { return key == "active" || key == "enabled"; }
+
 // Axis words only: the same checks for the spire and rotary cameras.
 D3DXVECTOR3 SideFor(const D3DXVECTOR3& axis) {
     D3DXVECTOR3 side{1, 0, 0};
@@ -107,12 +138,7 @@ void objPointCamera::AssignVar(const std::string& key, const std::string& value)
     if (key == "pos") {
         position = VectorValue(value, false, "Invalid property value for 'PointCamera.Position', must be a vector : ",
                                PositionSource(ClassName()));
-    } else if (key == "x") {
-        position.x = Scaled(value);
-    } else if (key == "y") {
-        position.y = Scaled(value);
-    } else if (key == "z") {
-        position.z = Scaled(value);
+    } else if (AssignGridComponent(key, value, position)) {
     } else if (key == "up") {
         up = VectorValue(value, true, "Invalid property value for 'PointCamera.up', must be a vector: ",
                          PropertySource(ClassName()));
@@ -135,8 +161,8 @@ void objPointCamera::AssignVar(const std::string& key, const std::string& value)
         coneCosine = std::cos(ParseAngle(value));
     } else if (key == "cosang" || key == "cosangle") {
         coneCosine = static_cast<float>(Val(value));
-    } else if (key == "active" || key == "enabled") {
-        Active = BoolValue(value, "Invalid property value for 'PointCamera.enabled', must be true/false : ");
+    } else if (IsActiveKey(key)) {
+        Active = ActiveValue(value, "PointCamera");
     } else if (key == "f" || key == "follow") {
         bFollow = BoolValue(value, "Invalid property value for 'PointCamera.follow', must be true/false : ");
     } else if (key == "player") {
@@ -182,12 +208,7 @@ void objPlaneCamera::AssignVar(const std::string& key, const std::string& value)
     if (key == "pos") {
         position = VectorValue(value, false, "Invalid property value for 'PlaneCamera.Position', must be a vector : ",
                                PositionSource(ClassName()));
-    } else if (key == "x") {
-        position.x = Scaled(value);
-    } else if (key == "y") {
-        position.y = Scaled(value);
-    } else if (key == "z") {
-        position.z = Scaled(value);
+    } else if (AssignGridComponent(key, value, position)) {
     } else if (key == "pvec1") {
         planeVector1 = VectorValue(value, true,
                                    "Invalid property value for 'PlaneCamera.PlaneVector1', must be a vector : ",
@@ -201,8 +222,8 @@ void objPlaneCamera::AssignVar(const std::string& key, const std::string& value)
                          PropertySource(ClassName()));
     } else if (key == "priority") {
         AssignPriority(value);
-    } else if (key == "active" || key == "enabled") {
-        Active = BoolValue(value, "Invalid property value for 'PlaneCamera.enabled', must be true/false : ");
+    } else if (IsActiveKey(key)) {
+        Active = ActiveValue(value, "PlaneCamera");
     } else if (key == "player") {
         AssignPlayer(value, "Invalid property value for 'PlaneCamera.player', must be 1 or 2 : ");
     } else {
@@ -254,18 +275,7 @@ void objSpireCamera::ResetSide() {
 }
 
 void objSpireCamera::AssignVar(const std::string& key, const std::string& value) {
-    if (key == "x") {
-        axisPoint.x = Scaled(value);
-    } else if (key == "y") {
-        axisPoint.y = Scaled(value);
-    } else if (key == "z") {
-        axisPoint.z = Scaled(value);
-    } else if (key == "vx") {
-        position.x = Scaled(value);
-    } else if (key == "vy") {
-        position.y = Scaled(value);
-    } else if (key == "vz") {
-        position.z = Scaled(value);
+    if (AssignAxisPlacement(key, value, axisPoint, position)) {
     } else if (key == "up") {
         up = AxisValue(value, "Invalid property value for 'SpireCamera.up', must be (-)x/y/z : ");
         ResetSide();
@@ -273,8 +283,8 @@ void objSpireCamera::AssignVar(const std::string& key, const std::string& value)
         radius = static_cast<float>(Val(value));
     } else if (key == "r" || key == "relative") {
         relative = BoolValue(value, "Invalid property value for 'SpireCamera.relative', must be true/false : ");
-    } else if (key == "active" || key == "enabled") {
-        Active = BoolValue(value, "Invalid property value for 'SpireCamera.enabled', must be true/false : ");
+    } else if (IsActiveKey(key)) {
+        Active = ActiveValue(value, "SpireCamera");
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);
     }
@@ -285,12 +295,8 @@ void objSpireCamera::WriteHeader(LevelWriter& out) {
     out.WriteLine("-SpireCamera");
     // First: "up" puts the camera position back to the side vector.
     out.WriteLine("up=" + AxisName(up));
-    out.WriteLine("x=" + GridValueText(axisPoint.x));
-    out.WriteLine("y=" + GridValueText(axisPoint.y));
-    out.WriteLine("z=" + GridValueText(axisPoint.z));
-    out.WriteLine("vx=" + GridValueText(startPosition.x));
-    out.WriteLine("vy=" + GridValueText(startPosition.y));
-    out.WriteLine("vz=" + GridValueText(startPosition.z));
+    WriteGridComponents(out, "", axisPoint);
+    WriteGridComponents(out, "v", startPosition);
     out.WriteLine("d=" + LevelValueText(radius));
     out.WriteLine(std::string("relative=") + BoolText(relative));
     out.WriteLine(std::string("active=") + BoolText(Active));
@@ -320,18 +326,7 @@ bool objSpireCamera::CanSeePoint(float& x, float& y, float& z) {
 objGravityCamera::objGravityCamera(Engine& engine) : CameraBase(engine) {}
 
 void objGravityCamera::AssignVar(const std::string& key, const std::string& value) {
-    if (key == "x") {
-        origin.x = Scaled(value);
-    } else if (key == "y") {
-        origin.y = Scaled(value);
-    } else if (key == "z") {
-        origin.z = Scaled(value);
-    } else if (key == "vx") {
-        position.x = Scaled(value);
-    } else if (key == "vy") {
-        position.y = Scaled(value);
-    } else if (key == "vz") {
-        position.z = Scaled(value);
+    if (AssignAxisPlacement(key, value, origin, position)) {
     } else if (key == "up") {
         axis = AxisValue(value, "Invalid property value for 'CylinderCameraCamera.up', must be (-)x/y/z : ");
     } else if (key == "axis") {
@@ -346,8 +341,8 @@ void objGravityCamera::AssignVar(const std::string& key, const std::string& valu
     } else if (IsOneOf(key, {"axisrelative", "arelative", "arel"})) {
         distanceRelative =
             BoolValue(value, "Invalid property value for 'CylinderCamera.arelative', must be true/false : ");
-    } else if (key == "active" || key == "enabled") {
-        Active = BoolValue(value, "Invalid property value for 'CylinderCamera.enabled', must be true/false : ");
+    } else if (IsActiveKey(key)) {
+        Active = ActiveValue(value, "CylinderCamera");
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);
     }
@@ -357,12 +352,8 @@ void objGravityCamera::AssignVar(const std::string& key, const std::string& valu
 
 void objGravityCamera::WriteHeader(LevelWriter& out) {
     out.WriteLine("-CylinderCamera");
-    out.WriteLine("x=" + GridValueText(origin.x));
-    out.WriteLine("y=" + GridValueText(origin.y));
-    out.WriteLine("z=" + GridValueText(origin.z));
-    out.WriteLine("vx=" + GridValueText(startPosition.x));
-    out.WriteLine("vy=" + GridValueText(startPosition.y));
-    out.WriteLine("vz=" + GridValueText(startPosition.z));
+    WriteGridComponents(out, "", origin);
+    WriteGridComponents(out, "v", startPosition);
     out.WriteLine("axis=" + DirectionText(axis));
     out.WriteLine("dist=" + LevelValueText(distance));
     out.WriteLine("height=" + LevelValueText(height));
@@ -426,12 +417,7 @@ void objGravityCamera::Reposition(float& x, float& y, float& z) {
 objRotaryCamera::objRotaryCamera(Engine& engine) : engine_(engine) { ApplyView(); }
 
 void objRotaryCamera::AssignVar(const std::string& key, const std::string& value) {
-    if (key == "x") {
-        centre.x = Scaled(value);
-    } else if (key == "y") {
-        centre.y = Scaled(value);
-    } else if (key == "z") {
-        centre.z = Scaled(value);
+    if (AssignGridComponent(key, value, centre)) {
     } else if (key == "up") {
         if (!ParseVector(engine_, value) || AxisName(engine_.ParsedVector).empty())
             RaisePropertyError(ClassName(), "Invalid property value for 'RotaryCamera.up', must be (-)x/y/z : " + value);
@@ -439,7 +425,7 @@ void objRotaryCamera::AssignVar(const std::string& key, const std::string& value
         side = SideFor(axis);
     } else if (IsOneOf(key, {"d", "dist", "distance"})) {
         distance = static_cast<float>(Val(value));
-    } else if (key == "active" || key == "enabled") {
+    } else if (IsActiveKey(key)) {
         bool ok = false;
         const bool v = ParseLevelBool(value, ok);
         if (!ok)
@@ -453,9 +439,7 @@ void objRotaryCamera::AssignVar(const std::string& key, const std::string& value
 
 void objRotaryCamera::WriteHeader(LevelWriter& out) {
     out.WriteLine("-RotaryCamera");
-    out.WriteLine("x=" + GridValueText(centre.x));
-    out.WriteLine("y=" + GridValueText(centre.y));
-    out.WriteLine("z=" + GridValueText(centre.z));
+    WriteGridComponents(out, "", centre);
     out.WriteLine("up=" + AxisName(axis));
     out.WriteLine("d=" + LevelValueText(distance));
     out.WriteLine(std::string("active=") + BoolText(enabled));

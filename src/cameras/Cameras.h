@@ -34,6 +34,8 @@ protected:
     std::string PriorityLine() const;
     // Reads the Boolean or raises the class's own error text + value.
     bool BoolValue(const std::string& value, const std::string& errorText) const;
+    // "active" / "enabled": the Boolean or the "<header>.enabled" error.
+    bool ActiveValue(const std::string& value, const std::string& header) const;
     // "player": "0" any, "1" first, "2" second.
     void AssignPlayer(const std::string& value, const std::string& errorText);
     // "priority": a larger level value is preferred.

@@ -19,13 +19,19 @@ void HostFormUnload(Engine& engine, IHost::UnloadRequest& request) {
     }
 }
 
+EngineError HostFailure(const HostError& e) { return EngineError(ErrDevice, e.source, e.description, e.code); }
+
 void ShowHostWindow(Engine& engine, HostForm form) {
     engine.hostWindow = form;
     engine.hostWindowHandle = nullptr;
     IHost* host = engine.platform.host.get();
     if (!host) return;
     host->SetUnloadHandler([&engine](IHost::UnloadRequest& r) { HostFormUnload(engine, r); });
-    engine.hostWindowHandle = host->Show(form, engine.settings.width, engine.settings.height);
+    try {
+        engine.hostWindowHandle = host->Show(form, engine.settings.width, engine.settings.height);
+    } catch (const HostError& e) {
+        throw HostFailure(e);
+    }
 }
 
 void DispLoadHostWindow(Engine& engine) {

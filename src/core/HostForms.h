@@ -1,15 +1,21 @@
 #pragma once
 // The engine's side of the two host forms: which one LoadSettings shows,
 // what their Form_Unload does, and the pending-message pump.
+#include "core/Error.h"
 #include "platform/Host.h"
 
 namespace rdv {
 
 class Engine;
 
+// The engine's error for a failure of the host: a device error with the
+// host's source, text and system code.
+EngineError HostFailure(const HostError& e);
+
 // Shows `form` as this pass's host window: engine.hostWindow and
 // engine.hostWindowHandle are set, and the forms' unload behaviours are
 // installed on the host. Without a host (some tests) only the choice is kept.
+// A window the host cannot make raises the device error of HostFailure.
 void ShowHostWindow(Engine& engine, HostForm form);
 
 // Form_Unload of frmHostFull and frmHostWnd. The full-screen form always

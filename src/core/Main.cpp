@@ -19,7 +19,12 @@ constexpr int kScanF12 = 0x58;
 
 // Any exception that is not an engine error still ends in the report, with
 // a number that says it came from outside the engine's own errors.
-EngineError AsEngineError(const std::exception& e) { return EngineError(0, "Main", e.what()); }
+EngineError AsEngineError(const std::exception& e) {
+    // A host failure that came past ShowHostWindow (a window made again
+    // later) is still the device error it stands for.
+    if (const auto* host = dynamic_cast<const HostError*>(&e)) return HostFailure(*host);
+    return EngineError(0, "Main", e.what());
+}
 
 void RunPasses(Engine& engine) {
     for (;;) {

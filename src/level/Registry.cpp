@@ -4,7 +4,6 @@
 #include <stdexcept>
 
 #include "core/Engine.h"
-#include "tiles/StaticTiles.h"
 
 namespace rdv {
 
@@ -54,7 +53,8 @@ void LoadSystemClasses(Engine& engine) {
     engRegistry& registry = Registry(engine);
     if (registry.tilesLoaded) UnloadSystemClasses(engine);
     // Code order: fldSolid, fldMetal, fldGrass ... fldFanN, fldWater.
-    for (int32_t code = 1; code <= kTileTypes; ++code) registry.tiles[code] = MakeStaticTile(engine, code);
+    for (int32_t code = 1; code <= kTileTypes; ++code)
+        registry.tiles[code] = registry.tileFactory ? registry.tileFactory(engine, code) : nullptr;
     registry.tilesLoaded = true;
 }
 

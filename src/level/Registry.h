@@ -8,7 +8,8 @@
 // whose code has not been registered raises the same "Invalid object" error
 // as a name that does not exist. A module adds its classes with
 // Register(name, factory), called from RegisterBuiltClasses
-// (level/BuiltClasses.cpp: one line per class).
+// (game/BuiltClasses.cpp: one line per class). The level library names no
+// class of its own: the game, at the top of the world, fills the table.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -26,6 +27,8 @@ class engLevel;
 
 // Makes a new object for `level` (owned by the caller, then by the level).
 using ObjectFactory = std::function<std::unique_ptr<LevelObject>(Engine& engine, engLevel& level)>;
+// Makes the shared static tile of a code 1..kTileTypes.
+using TileFactory = std::function<std::unique_ptr<LevelObject>(Engine& engine, int32_t code)>;
 
 // Number of static tile types; their codes are 1..kTileTypes.
 inline constexpr int32_t kTileTypes = 26;
@@ -49,6 +52,8 @@ public:
     // The factory, or null when the class has not been built.
     const ObjectFactory* Find(const std::string& name) const;
 
+    // What LoadSystemClasses makes the static tiles with (set with the classes).
+    TileFactory tileFactory;
     // The shared static tiles, index = tile code (entry 0 unused).
     std::array<std::unique_ptr<LevelObject>, kTileTypes + 1> tiles;
     bool tilesLoaded = false;
@@ -60,8 +65,9 @@ private:
 // The engine's registry; made (and filled by RegisterBuiltClasses) on first use.
 engRegistry& Registry(Engine& engine);
 
-// Adds the factory of every class built so far. Each module's classes are
-// registered here with one line.
+// Adds the factory of every class built so far and the static tiles'
+// factory. Defined by the game (game/BuiltClasses.cpp), which knows every
+// class; each module's classes are registered there with one line.
 void RegisterBuiltClasses(engRegistry& registry);
 
 // Creates the 26 static tile objects into the registry's table, in tile

@@ -4,6 +4,7 @@
 // HeadlessHost (platform/HeadlessHost.h) scripts it for tests.
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 struct SDL_Window;
@@ -37,12 +38,28 @@ struct OSVersionInfo {
     std::string release;
 };
 
+// A failure of the host itself (no display to open a window on, no window):
+// the step that failed, the system's text and its error code (errno, read
+// at the failure). The platform knows no engine errors; core turns this
+// into its device error (core/HostForms.h, HostFailure).
+class HostError : public std::runtime_error {
+public:
+    HostError(std::string source, std::string description, int32_t code)
+        : std::runtime_error(source + ": " + description),
+          source(std::move(source)), description(std::move(description)), code(code) {}
+
+    std::string source;
+    std::string description;
+    int32_t code;
+};
+
 class IHost {
 public:
     virtual ~IHost() = default;
 
     // Loads the form if needed and shows it; width/height is the size a new
     // window gets (0 picks 640 x 480). Returns the window (null in tests).
+    // A window that cannot be made throws HostError.
     virtual SDL_Window* Show(HostForm form, int width, int height) = 0;
     virtual bool Loaded(HostForm form) const = 0;
     virtual SDL_Window* Window(HostForm form) const = 0;

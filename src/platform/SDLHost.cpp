@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +12,6 @@
 #include <mutex>
 #include <vector>
 
-#include "core/Error.h"
 #include "platform/FileSearch.h"
 #include "platform/LinuxSystem.h"
 
@@ -115,9 +115,9 @@ public:
                 errno = 0;  // so the code below belongs to this failure
                 if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
                     // SDL gives a text only; errno is the system's code behind it.
-                    const int32_t code = PlatformErrorCode();
-                    RaiseError(ErrDevice, "frmHost.Show",
-                               std::string("No display to open a window on: ") + SDL_GetError(), code);
+                    const int32_t code = static_cast<int32_t>(errno);
+                    throw HostError("frmHost.Show", std::string("No display to open a window on: ") + SDL_GetError(),
+                                    code);
                 }
                 video_ = true;
             }
@@ -131,9 +131,9 @@ public:
             errno = 0;
             w = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
             if (!w) {
-                const int32_t code = PlatformErrorCode();
-                RaiseError(ErrDevice, "frmHost.Show",
-                           std::string("Could not create the host window: ") + SDL_GetError(), code);
+                const int32_t code = static_cast<int32_t>(errno);
+                throw HostError("frmHost.Show", std::string("Could not create the host window: ") + SDL_GetError(),
+                                code);
             }
         }
         SDL_ShowWindow(w);

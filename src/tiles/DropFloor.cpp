@@ -16,20 +16,13 @@ constexpr int32_t kDropStep = 300;
 
 // ------------------------------------------------------------ drop floor
 
-scrDropFloor::scrDropFloor(Engine& engine, engLevel& level) : scrScriptedTile(engine, level) {}
+scrDropFloor::scrDropFloor(Engine& engine, engLevel& level) : scrModelTile(engine, level, "discpad", 1) {}
 
 void scrDropFloor::AssignVar(const std::string& key, const std::string& value) {
     if (HandlePaintKey(key, value, true)) return;
-    if (key == "model") {
-        modelName = value;
-    } else if (key == "index") {
-        group = ValLong(value);
-    } else if (key == "jumpheight") {
-        jumpHeight = ValLong(value);
+    if (AssignLookKey(key, value)) {
     } else if (key == "fallfirst") {
-        bool ok = false;
-        const bool on = ParseLevelBool(value, ok);
-        if (!ok) RaiseInvalidValue(ClassName(), HeaderName(), key, "'true' or 'false'", value);
+        const bool on = BoolValue(key, value);
         state = on ? 4 : 0;
         fallFirst = on;
     } else {
@@ -39,8 +32,7 @@ void scrDropFloor::AssignVar(const std::string& key, const std::string& value) {
 }
 
 void scrDropFloor::SecondaryInit() {
-    initialised_ = true;
-    modelIndex = LoadModel(modelName);
+    LoadLook();
 }
 
 int32_t scrDropFloor::GetEffect(float& x, float& y, float& z) {
@@ -107,16 +99,11 @@ void scrDropFloor::Render(int32_t x, int32_t y, int32_t z, int16_t orientation) 
 
 // ------------------------------------------------------------ launch floor
 
-scrLaunchfloor::scrLaunchfloor(Engine& engine, engLevel& level) : scrScriptedTile(engine, level) {}
+scrLaunchfloor::scrLaunchfloor(Engine& engine, engLevel& level) : scrModelTile(engine, level, "discpad", 4) {}
 
 void scrLaunchfloor::AssignVar(const std::string& key, const std::string& value) {
     if (HandlePaintKey(key, value, true)) return;
-    if (key == "model") {
-        modelName = value;
-    } else if (key == "index") {
-        group = ValLong(value);
-    } else if (key == "jumpheight") {
-        jumpHeight = ValLong(value);
+    if (AssignLookKey(key, value)) {
     } else if (key == "launchdir") {
         // Stored opposite, as the direction from the ball towards the face.
         if (value == "z") launchDir = {0, 0, -1};
@@ -142,8 +129,7 @@ void scrLaunchfloor::WriteHeader(LevelWriter& out) {
 }
 
 void scrLaunchfloor::SecondaryInit() {
-    initialised_ = true;
-    modelIndex = LoadModel(modelName);
+    LoadLook();
 }
 
 int32_t scrLaunchfloor::GetEffect(float& x, float& y, float& z) {

@@ -7,7 +7,7 @@
 
 namespace rdv {
 
-class scrDropFloor : public scrScriptedTile {
+class scrDropFloor : public scrModelTile {
 public:
     scrDropFloor(Engine& engine, engLevel& level);
     void AssignVar(const std::string& key, const std::string& value) override;
@@ -15,17 +15,12 @@ public:
     void Tick(int32_t& elapsed) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float& x, float& y, float& z) override;
-    int16_t MaxBounceHeight() override { return static_cast<int16_t>(jumpHeight); }
     std::string GetFullClassName() const override { return "System.Tiles.Special.Dropfloor"; }
     void SecondaryInit() override;
 
     // Moves every floor face of the tile one plane along the contact's z.
     void Drop();
 
-    int32_t modelIndex = -1;
-    std::string modelName = "discpad";
-    int32_t group = 1;
-    int32_t jumpHeight = 3;
     int32_t timer = 0;
     int32_t state = 0;   // 3 2 1 0 after a landing, 7 6 5 4 when armed to fall first
     bool fallFirst = false;  // as the level gave it; `state` runs on
@@ -37,7 +32,7 @@ protected:
     std::string ClassName() const override { return "scrDropFloor"; }
 };
 
-class scrLaunchfloor : public scrScriptedTile {
+class scrLaunchfloor : public scrModelTile {
 public:
     scrLaunchfloor(Engine& engine, engLevel& level);
     void AssignVar(const std::string& key, const std::string& value) override;
@@ -51,10 +46,6 @@ public:
 
     static constexpr int32_t kLaunchTime = 532;
 
-    int32_t modelIndex = -1;
-    std::string modelName = "discpad";
-    int32_t group = 4;
-    int32_t jumpHeight = 3;
     int32_t timer = 0;
     int32_t state = 0;   // 1 while launching
     D3DXVECTOR3 contact{0, 0, 0};

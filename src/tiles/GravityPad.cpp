@@ -39,10 +39,7 @@ void scrGravPad::AssignVar(const std::string& key, const std::string& value) {
     if (key == "rotation" || key == "rot") {
         rotation = ParseRotation(ClassName(), HeaderName(), key, value);
     } else if (key == "pullimpact") {
-        bool ok = false;
-        const bool on = ParseLevelBool(value, ok);
-        if (!ok) RaiseInvalidValue(ClassName(), HeaderName(), key, "'true' or 'false'", value);
-        pullImpact = on;
+        pullImpact = BoolValue(key, value);
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);
     }

@@ -16,21 +16,13 @@ int32_t SpeedToHalfPeriod(Engine& engine, const std::string& key, const std::str
     return RoundHalfEven(Val(value) / 2);
 }
 
-scrMovechain::scrMovechain(Engine& engine, engLevel& level) : scrScriptedTile(engine, level) {}
+scrMovechain::scrMovechain(Engine& engine, engLevel& level) : scrModelTile(engine, level, "discpad", 1) {}
 
 void scrMovechain::AssignVar(const std::string& key, const std::string& value) {
     if (HandlePaintKey(key, value, true)) return;
-    if (key == "model") {
-        modelName = value;
-    } else if (key == "index") {
-        group = ValLong(value);
+    if (AssignLookKey(key, value)) {
     } else if (key == "copyeffect") {
-        bool ok = false;
-        const bool on = ParseLevelBool(value, ok);
-        if (!ok) RaiseInvalidValue(ClassName(), HeaderName(), key, "'true' or 'false'", value);
-        copyEffect = on;
-    } else if (key == "jumpheight") {
-        jumpHeight = ValLong(value);
+        copyEffect = BoolValue(key, value);
     } else if (key == "speed" || key == "delay" || key == "cycle") {
         halfPeriod = SpeedToHalfPeriod(engine_, key, value, "movechains");
     } else if (key == "effect") {
@@ -38,11 +30,7 @@ void scrMovechain::AssignVar(const std::string& key, const std::string& value) {
     } else if (key == "script") {
         script = value;
     } else if (key == "normal") {
-        // A zero vector has no direction to normalise: refused like text.
-        if (!ParseVectorValue(engine_, value, true) || !std::isfinite(engine_.ParsedVector.x) ||
-            VectorEquals(engine_.ParsedVector, {0, 0, 0}))
-            RaiseInvalidValue(ClassName(), HeaderName(), key, "'(-)x/y/z'", value);
-        normal = -engine_.ParsedVector;
+        normal = NormalValue(key, value);
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);
     }
@@ -50,8 +38,7 @@ void scrMovechain::AssignVar(const std::string& key, const std::string& value) {
 }
 
 void scrMovechain::SecondaryInit() {
-    initialised_ = true;
-    modelIndex = LoadModel(modelName);
+    LoadLook();
     steps.assign(1, MoveChainStep{});
     for (const char raw : script) {
         const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(raw)));

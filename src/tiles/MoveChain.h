@@ -16,7 +16,7 @@ struct MoveChainStep {
     int16_t mode = 1;                 // 1 "c" shrink and grow, 2 "m" slide
 };
 
-class scrMovechain : public scrScriptedTile {
+class scrMovechain : public scrModelTile {
 public:
     scrMovechain(Engine& engine, engLevel& level);
     void AssignVar(const std::string& key, const std::string& value) override;
@@ -24,7 +24,6 @@ public:
     void Tick(int32_t& elapsed) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float& x, float& y, float& z) override;
-    int16_t MaxBounceHeight() override { return static_cast<int16_t>(jumpHeight); }
     std::string GetFullClassName() const override { return "System.Tiles.Special.Moverchain"; }
     void SecondaryInit() override;
 
@@ -33,14 +32,10 @@ public:
     // Where and how big the face of cell (x, y, z) is drawn now.
     void DrawnCell(int32_t x, int32_t y, int32_t z, D3DXVECTOR3& cell, float& scale) const;
 
-    int32_t modelIndex = -1;
     D3DXVECTOR3 normal{0, 0, -1};
-    std::string modelName = "discpad";
     std::string script = "i";
-    int32_t group = 1;
     bool copyEffect = false;
     int32_t effect = 1;
-    int32_t jumpHeight = 3;
     int32_t halfPeriod = 2000;
     int32_t timer = 0;
     int32_t phase = 0;

@@ -1,6 +1,7 @@
 #include "tiles/ScriptedTile.h"
 
 #include <cmath>
+#include <utility>
 
 #include "core/Engine.h"
 #include "core/Error.h"
@@ -38,6 +39,36 @@ bool scrScriptedTile::HandlePaintKey(const std::string& key, const std::string& 
     level_.Paintstruct(key, value);
     lastKeyWasPaint_ = true;
     return true;
+}
+
+scrModelTile::scrModelTile(Engine& engine, engLevel& level, std::string modelName, int32_t group)
+    : scrScriptedTile(engine, level), modelName(std::move(modelName)), group(group) {}
+
+void scrModelTile::LoadLook() {
+    initialised_ = true;
+    modelIndex = LoadModel(modelName);
+}
+
+bool scrModelTile::AssignLookKey(const std::string& key, const std::string& value) {
+    if (key == "model") modelName = value;
+    else if (key == "index") group = ValLong(value);
+    else if (key == "jumpheight") jumpHeight = ValLong(value);
+    else return false;
+    return true;
+}
+
+bool scrScriptedTile::BoolValue(const std::string& key, const std::string& value) const {
+    bool ok = false;
+    const bool on = ParseLevelBool(value, ok);
+    if (!ok) RaiseInvalidValue(ClassName(), HeaderName(), key, "'true' or 'false'", value);
+    return on;
+}
+
+D3DXVECTOR3 scrScriptedTile::NormalValue(const std::string& key, const std::string& value) const {
+    if (!ParseVectorValue(engine_, value, true) || !std::isfinite(engine_.ParsedVector.x) ||
+        VectorEquals(engine_.ParsedVector, {0, 0, 0}))
+        RaiseInvalidValue(ClassName(), HeaderName(), key, "'(-)x/y/z'", value);
+    return -engine_.ParsedVector;
 }
 
 int32_t scrScriptedTile::LoadModel(const std::string& name) {

@@ -32,6 +32,11 @@ protected:
     // SecondaryInit first when `initOnPaint`. For the tile's own keys it
     // raises the private-property error once a paint key has been seen.
     bool HandlePaintKey(const std::string& key, const std::string& value, bool initOnPaint);
+    // The Boolean of `key`, or the "'true' or 'false'" invalid-value error.
+    bool BoolValue(const std::string& key, const std::string& value) const;
+    // "normal": an axis direction, kept opposite (from the ball towards the
+    // face); a zero vector has no direction and is refused like text.
+    D3DXVECTOR3 NormalValue(const std::string& key, const std::string& value) const;
     // The model's index, 0 without graphics or when it cannot be loaded
     // (the tile then draws nothing but still answers the ball).
     int32_t LoadModel(const std::string& name);
@@ -53,6 +58,26 @@ protected:
 
 private:
     bool copying_ = false;
+};
+
+// A scripted tile drawn with a model of its own (drop, launch, slider
+// floors, move chains): the look keys and the model loaded at set-up.
+class scrModelTile : public scrScriptedTile {
+public:
+    scrModelTile(Engine& engine, engLevel& level, std::string modelName, int32_t group);
+    int16_t MaxBounceHeight() override { return static_cast<int16_t>(jumpHeight); }
+
+    int32_t modelIndex = -1;
+    std::string modelName;
+    int32_t group;
+    int32_t jumpHeight = 3;
+
+protected:
+    // "model", "index" and "jumpheight": true (and the value taken) for one
+    // of them.
+    bool AssignLookKey(const std::string& key, const std::string& value);
+    // Marks the tile set up and loads its model.
+    void LoadLook();
 };
 
 // The "effect" a saved level gets: with copy effect a positive value is an

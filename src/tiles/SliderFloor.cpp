@@ -27,32 +27,21 @@ bool SameCell(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
 
 } // namespace
 
-scrSliderFloor::scrSliderFloor(Engine& engine, engLevel& level) : scrScriptedTile(engine, level) {}
+scrSliderFloor::scrSliderFloor(Engine& engine, engLevel& level) : scrModelTile(engine, level, "floorpad", 1) {}
 
 double scrSliderFloor::Random() { return static_cast<double>(engine_.rng()) / 4294967296.0; }
 
 void scrSliderFloor::AssignVar(const std::string& key, const std::string& value) {
     if (HandlePaintKey(key, value, true)) return;
-    if (key == "model") {
-        modelName = value;
-    } else if (key == "index") {
-        group = ValLong(value);
-    } else if (key == "jumpheight") {
-        jumpHeight = ValLong(value);
+    if (AssignLookKey(key, value)) {
     } else if (key == "effect") {
         effect = ValLong(value);
     } else if (key == "copyeffect") {
-        bool ok = false;
-        const bool on = ParseLevelBool(value, ok);
-        if (!ok) RaiseInvalidValue(ClassName(), HeaderName(), key, "'true' or 'false'", value);
-        copyEffect = on;
+        copyEffect = BoolValue(key, value);
     } else if (key == "speed" || key == "delay" || key == "cycle") {
         halfPeriod = SpeedToHalfPeriod(engine_, key, value, "slider floors");
     } else if (key == "normal") {
-        if (!ParseVectorValue(engine_, value, true) || !std::isfinite(engine_.ParsedVector.x) ||
-            VectorEquals(engine_.ParsedVector, {0, 0, 0}))
-            RaiseInvalidValue(ClassName(), HeaderName(), key, "'(-)x/y/z'", value);
-        normal = -engine_.ParsedVector;
+        normal = NormalValue(key, value);
     } else if (key == "slider") {
         if (!ParseVector(engine_, value))
             RaiseInvalidValue(ClassName(), HeaderName(), key, "of the form '(x, y, z)'", value);
@@ -87,8 +76,7 @@ void scrSliderFloor::AssignVar(const std::string& key, const std::string& value)
 }
 
 void scrSliderFloor::SecondaryInit() {
-    initialised_ = true;
-    modelIndex = LoadModel(modelName);
+    LoadLook();
     timer = halfPeriod;
     FindBalls(false);
     PlanMoves();

@@ -24,7 +24,7 @@ struct SliderPad {
     bool ballFound = false;    // `player` holds the ball's object number
 };
 
-class scrSliderFloor : public scrScriptedTile {
+class scrSliderFloor : public scrModelTile {
 public:
     scrSliderFloor(Engine& engine, engLevel& level);
     void AssignVar(const std::string& key, const std::string& value) override;
@@ -32,7 +32,6 @@ public:
     void Tick(int32_t& elapsed) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float& x, float& y, float& z) override;
-    int16_t MaxBounceHeight() override { return static_cast<int16_t>(jumpHeight); }
     std::string GetFullClassName() const override { return "System.Tiles.Special.Sliderfloor"; }
     void SecondaryInit() override;
 
@@ -47,13 +46,9 @@ public:
     // The six axis directions in the random walk's cyclic order.
     static const D3DXVECTOR3 kWalkOrder[6];
 
-    int32_t modelIndex = -1;
     D3DXVECTOR3 normal{0, 0, -1};
-    std::string modelName = "floorpad";
-    int32_t group = 1;
     bool copyEffect = false;
     int32_t effect = 1;
-    int32_t jumpHeight = 3;
     int32_t halfPeriod = 2000;
     int32_t timer = 0;
     int32_t phase = 0;

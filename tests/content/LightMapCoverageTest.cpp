@@ -18,7 +18,7 @@
 #include "content/ContentTestSupport.h"
 #include "graphics/LightMap.h"
 #include "level/Level.h"
-#include "level/Simulation.h"
+#include "headless/Simulation.h"
 
 namespace rdv::test {
 namespace {

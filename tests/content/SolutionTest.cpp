@@ -38,7 +38,7 @@
 #include "content/ContentTestSupport.h"
 #include "core/Error.h"
 #include "level/Level.h"
-#include "level/Simulation.h"
+#include "headless/Simulation.h"
 #include "objects/Ball.h"
 #include "objects/BallTestSupport.h"
 #include "objects/Subtitle.h"

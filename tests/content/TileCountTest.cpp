@@ -8,7 +8,7 @@
 
 #include "content/ContentTestSupport.h"
 #include "level/Level.h"
-#include "level/Simulation.h"
+#include "headless/Simulation.h"
 
 namespace rdv::test {
 namespace {

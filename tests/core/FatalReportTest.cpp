@@ -8,6 +8,7 @@
 #include "core/HostForms.h"
 #include "core/SystemReport.h"
 #include "platform/HeadlessHost.h"
+#include "FaultyHost.h"
 
 namespace rdv {
 namespace {
@@ -114,6 +115,25 @@ TEST(HostForms, WindowedFormStaysWhileTheLoopRuns) {
     UnloadHostForms(engine);
     EXPECT_FALSE(host->Loaded(HostForm::Windowed));
     EXPECT_FALSE(engine.hostWindow.has_value());
+}
+
+// The host knows no engine errors: its failure arrives as the engine's
+// device error with the host's source, text and system code.
+TEST(HostForms, AHostFailureBecomesTheDeviceError) {
+    Engine engine;
+    auto host = std::make_shared<test::FaultyHost>();
+    host->onShow = [] { throw HostError("frmHost.Show", "Could not create the host window: no display", 111); };
+    engine.platform.host = host;
+    try {
+        ShowHostWindow(engine, HostForm::Windowed);
+        FAIL() << "no error";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.number, ErrDevice);
+        EXPECT_EQ(e.source, "frmHost.Show");
+        EXPECT_EQ(e.description, "Could not create the host window: no display");
+        EXPECT_EQ(e.dllCode, 111);
+    }
+    EXPECT_EQ(HostFailure(HostError("a", "b", 2)).number, ErrDevice);
 }
 
 TEST(HostForms, FullScreenFormGoesAndStopsTheLoop) {

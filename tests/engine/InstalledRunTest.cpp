@@ -27,7 +27,7 @@
 #include "core/Subsystems.h"
 #include "core/UserFolder.h"
 #include "level/Level.h"
-#include "level/Simulation.h"
+#include "headless/Simulation.h"
 
 namespace rdv {
 namespace {

@@ -24,7 +24,7 @@
 #include "core/SettingsFile.h"
 #include "core/Subsystems.h"
 #include "game/Game.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "level/Level.h"
 #include "platform/dinput/ScriptedInput.h"
 

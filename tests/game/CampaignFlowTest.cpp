@@ -12,7 +12,7 @@
 #include "core/Engine.h"
 #include "core/Subsystems.h"
 #include "game/Game.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "level/Level.h"
 #include "objects/BallTestSupport.h"
 

@@ -13,7 +13,7 @@
 #include "core/Subsystems.h"
 #include "game/Game.h"
 #include "graphics/Core.h"
-#include "graphics/ModelSnapshot.h"
+#include "headless/ModelSnapshot.h"
 #include "level/Registry.h"
 #include "platform/Clock.h"
 #include "platform/d3d/GLDevice.h"

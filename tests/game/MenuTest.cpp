@@ -21,7 +21,7 @@
 #include "game/Game.h"
 #include "game/Campaign.h"
 #include "game/Library.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "graphics/Model.h"
 #include "input/Input.h"
 #include "level/Level.h"

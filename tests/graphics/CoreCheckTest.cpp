@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 
 using namespace rdv;
 

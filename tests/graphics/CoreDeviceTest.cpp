@@ -8,7 +8,7 @@
 #include "core/Error.h"
 #include "core/ErrorText.h"
 #include "core/Subsystems.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 
 using namespace rdv;
 

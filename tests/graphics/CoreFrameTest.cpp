@@ -8,7 +8,7 @@
 
 #include "core/Error.h"
 #include "core/Subsystems.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "graphics/Model.h"
 #include "graphics/Shader.h"
 

@@ -7,7 +7,7 @@
 #include "core/Engine.h"
 #include "core/Subsystems.h"
 #include "graphics/Core.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 
 using namespace rdv;
 

@@ -10,10 +10,10 @@
 
 #include "core/Engine.h"
 #include "graphics/Core.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "graphics/LightMap.h"
 #include "graphics/Model.h"
-#include "graphics/ModelSnapshot.h"
+#include "headless/ModelSnapshot.h"
 #include "graphics/SnapshotSuite.h"
 #include "graphics/Shader.h"
 #include "platform/d3d/GLDevice.h"

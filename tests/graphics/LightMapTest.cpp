@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "core/Error.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "graphics/LightMap.h"
 #include "packages/Package.h"
 

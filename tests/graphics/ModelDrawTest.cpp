@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "core/Error.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "platform/d3d/StateCache.h"
 #include "graphics/LightMap.h"
 #include "graphics/Model.h"

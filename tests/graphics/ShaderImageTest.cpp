@@ -11,7 +11,7 @@
 
 #include "core/Engine.h"
 #include "graphics/Core.h"
-#include "graphics/ModelSnapshot.h"
+#include "headless/ModelSnapshot.h"
 #include "graphics/Shader.h"
 #include "platform/Clock.h"
 

@@ -447,7 +447,7 @@ TEST(ShippedShaders, AllLoadAndAnimate) {
 } // namespace
 } // namespace rdv
 
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "graphics/Model.h"
 
 namespace rdv {

@@ -12,7 +12,7 @@
 #include "graphics/Core.h"
 #include "graphics/LightMap.h"
 #include "graphics/Model.h"
-#include "graphics/ModelSnapshot.h"
+#include "headless/ModelSnapshot.h"
 #include "graphics/SnapshotSuite.h"
 #include "platform/d3d/GLDevice.h"
 

@@ -9,9 +9,9 @@
 
 #include "core/Engine.h"
 #include "graphics/Core.h"
-#include "graphics/ModelSnapshot.h"
+#include "headless/ModelSnapshot.h"
 #include "level/Level.h"
-#include "level/LevelSnapshot.h"
+#include "headless/LevelSnapshot.h"
 #include "level/Registry.h"
 #include "platform/d3d/GLDevice.h"
 

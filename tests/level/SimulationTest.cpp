@@ -6,7 +6,7 @@
 
 #include "core/Error.h"
 #include "level/Level.h"
-#include "level/Simulation.h"
+#include "headless/Simulation.h"
 #include "objects/BallTestSupport.h"
 
 namespace rdv::test {

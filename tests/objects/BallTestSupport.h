@@ -7,7 +7,7 @@
 
 #include "core/Engine.h"
 #include "core/Error.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "graphics/Model.h"
 #include "level/Level.h"
 #include "level/Registry.h"

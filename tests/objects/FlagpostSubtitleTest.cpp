@@ -2,7 +2,7 @@
 
 #include "cameras/CameraTestSupport.h"
 #include "cameras/View.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "objects/BallTestSupport.h"
 #include "objects/Flagpost.h"
 #include "objects/Music.h"

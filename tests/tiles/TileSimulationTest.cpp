@@ -8,7 +8,7 @@
 #include "core/Engine.h"
 #include "graphics/Model.h"
 #include "level/Level.h"
-#include "level/Simulation.h"
+#include "headless/Simulation.h"
 #include "objects/Ball.h"
 #include "objects/BallTestSupport.h"
 #include "tiles/DropFloor.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "level/Simulation.h"
+#include "headless/Simulation.h"
 #include "platform/FileSearch.h"
 
 int main(int argc, char** argv) {

@@ -15,9 +15,9 @@
 
 #include "core/Engine.h"
 #include "core/Error.h"
-#include "graphics/ModelSnapshot.h"
+#include "headless/ModelSnapshot.h"
 #include "level/Level.h"
-#include "level/LevelSnapshot.h"
+#include "headless/LevelSnapshot.h"
 #include "platform/Clock.h"
 #include "platform/FileSearch.h"
 

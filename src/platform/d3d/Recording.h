@@ -13,7 +13,7 @@
 //   RecordingDevice* dev = adapter->LastDevice();
 //   EXPECT_EQ(dev->RenderState(D3DRS_CULLMODE), D3DCULL_CCW);
 //
-// For a whole engine on a recording device see graphics/CoreTesting.h.
+// For a whole engine on a recording device see headless/RecordingEngine.h.
 #include <deque>
 #include <initializer_list>
 #include <map>

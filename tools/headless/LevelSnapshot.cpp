@@ -1,4 +1,4 @@
-#include "level/LevelSnapshot.h"
+#include "headless/LevelSnapshot.h"
 
 #include <algorithm>
 

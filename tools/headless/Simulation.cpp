@@ -1,4 +1,4 @@
-#include "level/Simulation.h"
+#include "headless/Simulation.h"
 
 #include <algorithm>
 #include <cmath>

@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 
 namespace rdv {
 

@@ -1,5 +1,5 @@
 // An engine on the recording device, for tests of anything that draws.
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 
 #include "core/Subsystems.h"
 

@@ -1,10 +1,13 @@
+// The game's table of level classes. It lives at the top of the world
+// because only the game knows every class; the level library asks for it
+// through RegisterBuiltClasses (level/Registry.h) and knows none of them.
 #include "level/Registry.h"
 
 #include "cameras/Cameras.h"
 #include "cameras/Director.h"
+#include "editor/Editor.h"
 #include "objects/Ball.h"
 #include "objects/Controllers.h"
-#include "editor/Editor.h"
 #include "objects/Flagpost.h"
 #include "objects/Music.h"
 #include "objects/Scenery.h"
@@ -13,6 +16,7 @@
 #include "tiles/GravityPad.h"
 #include "tiles/MoveChain.h"
 #include "tiles/SliderFloor.h"
+#include "tiles/StaticTiles.h"
 
 namespace rdv {
 
@@ -20,6 +24,7 @@ namespace rdv {
 //   registry.Register("System.Ball", [](Engine& e, engLevel& l) { return std::make_unique<objBall>(e, l); });
 // Names not registered here raise "Invalid object" when a level uses them.
 void RegisterBuiltClasses(engRegistry& registry) {
+    registry.tileFactory = [](Engine& e, int32_t code) { return MakeStaticTile(e, code); };
     registry.Register("System.Ball", [](Engine& e, engLevel& l) { return std::make_unique<objBall>(e, l); });
     registry.Register("System.Keyhandler", [](Engine& e, engLevel&) { return std::make_unique<objKeyhandler>(e); });
     registry.Register("System.CutsceneController",

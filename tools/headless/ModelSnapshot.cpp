@@ -1,4 +1,4 @@
-#include "graphics/ModelSnapshot.h"
+#include "headless/ModelSnapshot.h"
 
 #include <SDL.h>
 

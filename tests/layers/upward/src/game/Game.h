@@ -1,0 +1,3 @@
+#pragma once
+#include "level/Level.h"
+#include "editor/Editor.h"

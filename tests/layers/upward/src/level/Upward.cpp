@@ -1,0 +1,4 @@
+#include "level/Level.h"
+#include "core/Engine.h"
+#include "game/Game.h"
+#include "Neighbour.h"

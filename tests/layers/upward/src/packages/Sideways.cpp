@@ -1,0 +1,2 @@
+// A library on the same floor is not below.
+#include "input/Input.h"
