@@ -19,7 +19,7 @@
 #include "graphics/Core.h"
 #include "graphics/LightMap.h"
 #include "graphics/Model.h"
-#include "graphics/ModelSnapshot.h"
+#include "headless/ModelSnapshot.h"
 #include "platform/FileSearch.h"
 
 using namespace rdv;

@@ -11,7 +11,7 @@
 #include "core/Engine.h"
 #include "core/Subsystems.h"
 #include "graphics/Core.h"
-#include "graphics/CoreTesting.h"
+#include "headless/RecordingEngine.h"
 #include "graphics/Model.h"
 #include "level/Level.h"
 #include "level/Registry.h"
