@@ -10,27 +10,13 @@
 
 namespace rdv {
 
-int32_t SpeedToHalfPeriod(Engine& engine, const std::string& key, const std::string& value, const std::string& kind) {
-    if (key != "speed")
-        engine.log.Write("Warning: " + key + " is incorrect for " + kind + ": did you mean 'speed'?", 0);
-    return RoundHalfEven(Val(value) / 2);
-}
-
-scrMovechain::scrMovechain(Engine& engine, engLevel& level) : scrModelTile(engine, level, "discpad", 1) {}
+scrMovechain::scrMovechain(Engine& engine, engLevel& level) : scrMovingTile(engine, level, "discpad", 1) {}
 
 void scrMovechain::AssignVar(const std::string& key, const std::string& value) {
     if (HandlePaintKey(key, value, true)) return;
-    if (AssignLookKey(key, value)) {
-    } else if (key == "copyeffect") {
-        copyEffect = BoolValue(key, value);
-    } else if (key == "speed" || key == "delay" || key == "cycle") {
-        halfPeriod = SpeedToHalfPeriod(engine_, key, value, "movechains");
-    } else if (key == "effect") {
-        effect = ValLong(value);
+    if (AssignLookKey(key, value) || AssignMotionKey(key, value, "movechains")) {
     } else if (key == "script") {
         script = value;
-    } else if (key == "normal") {
-        normal = NormalValue(key, value);
     } else {
         RaiseInvalidProperty(ClassName(), HeaderName(), key);
     }

@@ -16,7 +16,7 @@ struct MoveChainStep {
     int16_t mode = 1;                 // 1 "c" shrink and grow, 2 "m" slide
 };
 
-class scrMovechain : public scrModelTile {
+class scrMovechain : public scrMovingTile {
 public:
     scrMovechain(Engine& engine, engLevel& level);
     void AssignVar(const std::string& key, const std::string& value) override;
@@ -32,14 +32,7 @@ public:
     // Where and how big the face of cell (x, y, z) is drawn now.
     void DrawnCell(int32_t x, int32_t y, int32_t z, D3DXVECTOR3& cell, float& scale) const;
 
-    D3DXVECTOR3 normal{0, 0, -1};
     std::string script = "i";
-    bool copyEffect = false;
-    int32_t effect = 1;
-    int32_t halfPeriod = 2000;
-    int32_t timer = 0;
-    int32_t phase = 0;
-    float fraction = 0;
     std::vector<MoveChainStep> steps{MoveChainStep{}};  // steps[0] is step 1
     int32_t cursor = 0;  // the backward walk's place, kept between advances
 
@@ -47,9 +40,5 @@ protected:
     std::string HeaderName() const override { return "MoveChain"; }
     std::string ClassName() const override { return "scrMoveChain"; }
 };
-
-// The speed keys: "speed", or "delay"/"cycle" with a warning naming `kind`.
-// Returns the half period.
-int32_t SpeedToHalfPeriod(Engine& engine, const std::string& key, const std::string& value, const std::string& kind);
 
 } // namespace rdv

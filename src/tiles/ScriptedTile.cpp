@@ -57,6 +57,21 @@ bool scrModelTile::AssignLookKey(const std::string& key, const std::string& valu
     return true;
 }
 
+int32_t SpeedToHalfPeriod(Engine& engine, const std::string& key, const std::string& value, const std::string& kind) {
+    if (key != "speed")
+        engine.log.Write("Warning: " + key + " is incorrect for " + kind + ": did you mean 'speed'?", 0);
+    return RoundHalfEven(Val(value) / 2);
+}
+
+bool scrMovingTile::AssignMotionKey(const std::string& key, const std::string& value, const std::string& kind) {
+    if (key == "effect") effect = ValLong(value);
+    else if (key == "copyeffect") copyEffect = BoolValue(key, value);
+    else if (key == "speed" || key == "delay" || key == "cycle") halfPeriod = SpeedToHalfPeriod(engine_, key, value, kind);
+    else if (key == "normal") normal = NormalValue(key, value);
+    else return false;
+    return true;
+}
+
 bool scrScriptedTile::BoolValue(const std::string& key, const std::string& value) const {
     bool ok = false;
     const bool on = ParseLevelBool(value, ok);

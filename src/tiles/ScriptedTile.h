@@ -80,6 +80,31 @@ protected:
     void LoadLook();
 };
 
+// A scripted tile whose faces move on a beat (move chains, slider floors):
+// the face direction, the effect its faces give, and the beat.
+class scrMovingTile : public scrModelTile {
+public:
+    using scrModelTile::scrModelTile;
+
+    D3DXVECTOR3 normal{0, 0, -1};
+    bool copyEffect = false;
+    int32_t effect = 1;
+    int32_t halfPeriod = 2000;
+    int32_t timer = 0;
+    int32_t phase = 0;
+    float fraction = 0;
+
+protected:
+    // "effect", "copyeffect", "normal" and the speed keys ("speed", or
+    // "delay"/"cycle" with a warning naming `kind`): true (and the value
+    // taken) for one of them.
+    bool AssignMotionKey(const std::string& key, const std::string& value, const std::string& kind);
+};
+
+// The speed keys: "speed", or "delay"/"cycle" with a warning naming `kind`.
+// Returns the half period.
+int32_t SpeedToHalfPeriod(Engine& engine, const std::string& key, const std::string& value, const std::string& kind);
+
 // The "effect" a saved level gets: with copy effect a positive value is an
 // object number, renumbered as the save renumbers objects.
 int32_t SavedEffectReference(const engLevel& level, bool copyEffect, int32_t effect);

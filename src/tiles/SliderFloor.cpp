@@ -9,7 +9,6 @@
 #include "level/Level.h"
 #include "objects/Ball.h"
 #include "packages/Parse.h"
-#include "tiles/MoveChain.h"
 
 namespace rdv {
 
@@ -27,21 +26,13 @@ bool SameCell(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
 
 } // namespace
 
-scrSliderFloor::scrSliderFloor(Engine& engine, engLevel& level) : scrModelTile(engine, level, "floorpad", 1) {}
+scrSliderFloor::scrSliderFloor(Engine& engine, engLevel& level) : scrMovingTile(engine, level, "floorpad", 1) {}
 
 double scrSliderFloor::Random() { return static_cast<double>(engine_.rng()) / 4294967296.0; }
 
 void scrSliderFloor::AssignVar(const std::string& key, const std::string& value) {
     if (HandlePaintKey(key, value, true)) return;
-    if (AssignLookKey(key, value)) {
-    } else if (key == "effect") {
-        effect = ValLong(value);
-    } else if (key == "copyeffect") {
-        copyEffect = BoolValue(key, value);
-    } else if (key == "speed" || key == "delay" || key == "cycle") {
-        halfPeriod = SpeedToHalfPeriod(engine_, key, value, "slider floors");
-    } else if (key == "normal") {
-        normal = NormalValue(key, value);
+    if (AssignLookKey(key, value) || AssignMotionKey(key, value, "slider floors")) {
     } else if (key == "slider") {
         if (!ParseVector(engine_, value))
             RaiseInvalidValue(ClassName(), HeaderName(), key, "of the form '(x, y, z)'", value);

@@ -24,7 +24,7 @@ struct SliderPad {
     bool ballFound = false;    // `player` holds the ball's object number
 };
 
-class scrSliderFloor : public scrModelTile {
+class scrSliderFloor : public scrMovingTile {
 public:
     scrSliderFloor(Engine& engine, engLevel& level);
     void AssignVar(const std::string& key, const std::string& value) override;
@@ -46,13 +46,6 @@ public:
     // The six axis directions in the random walk's cyclic order.
     static const D3DXVECTOR3 kWalkOrder[6];
 
-    D3DXVECTOR3 normal{0, 0, -1};
-    bool copyEffect = false;
-    int32_t effect = 1;
-    int32_t halfPeriod = 2000;
-    int32_t timer = 0;
-    int32_t phase = 0;
-    float fraction = 0;
     int32_t currentAiMode = 0;
     int32_t currentPlayer = 0;
     int32_t currentIntelligence = 99;
