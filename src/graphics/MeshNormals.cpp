@@ -90,15 +90,16 @@ std::pair<int32_t, int32_t> Range(const MeshSequence& s, size_t vertexCount) {
 
 } // namespace
 
-int32_t SequenceVertexCount(int32_t primitiveType, int32_t count) {
+int64_t SequenceVertexCount(int32_t primitiveType, int32_t count) {
     if (count <= 0) return 0;
+    const int64_t n = count;
     switch (primitiveType) {
-    case kPointList: return count;
-    case kLineList: return 2 * count;
-    case kLineStrip: return count + 1;
-    case kTriangleList: return 3 * count;
+    case kPointList: return n;
+    case kLineList: return 2 * n;
+    case kLineStrip: return n + 1;
+    case kTriangleList: return 3 * n;
     case kTriangleStrip:
-    case kTriangleFan: return count + 2;
+    case kTriangleFan: return n + 2;
     default: return 0;
     }
 }

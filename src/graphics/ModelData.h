@@ -130,8 +130,9 @@ void VerifyDriver(ModelData& model, bool hasBlendOp);
 void CalcNormals(ModelData& model);
 void CreateIndexCache(ModelData& model, int32_t lowest, int32_t highest);
 
-// Vertices a sequence of this type and primitive count uses.
-int32_t SequenceVertexCount(int32_t primitiveType, int32_t count);
+// Vertices a sequence of this type and primitive count uses (64-bit: a
+// file's count may be near the 32-bit limit).
+int64_t SequenceVertexCount(int32_t primitiveType, int32_t count);
 
 // Makes a line source of a list of lines (tests, generated content).
 LineSource LinesFrom(std::vector<std::string> lines);

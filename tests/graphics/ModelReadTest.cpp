@@ -207,6 +207,17 @@ TEST(TcmReader, NothingIsReadOutsideTheData) {
     EXPECT_EQ(huge.sequences[0].count, static_cast<int32_t>(huge.vertices.size()));
     ASSERT_FALSE(host.logs.empty());
     EXPECT_THAT(host.logs[0].first, HasSubstr("vertex list cut"));
+
+    // A primitive count at the 32-bit limit is measured in vertices without
+    // overflowing (3 x 2^31 for a triangle list; fuzz_tcm finding) and cut.
+    host.logs.clear();
+    auto limit = Tcm(Join({{"1", "2", "3"}, {"0", "2147483647", "T"}, {"1", "2147483647", "S"},
+                           Vtx(0, 0, 0), Vtx(0, 1, 0), Vtx(0, 1, 1)}),
+                     host);
+    ASSERT_EQ(limit.sequences.size(), 2u);
+    EXPECT_EQ(limit.sequences[0].count, 1);
+    EXPECT_EQ(limit.sequences[1].count, 0);
+    EXPECT_EQ(host.logs.size(), 2u);
 }
 
 TEST(TcmReader, SequenceKindsAndFlags) {

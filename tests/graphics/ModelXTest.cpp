@@ -132,7 +132,7 @@ TEST(XMesh, BinaryCountsBeyondTheFileAreRefused) {
     // The first integer list (token 6) holds the vertex count.
     const size_t list = good.find(std::string("\x06\x00", 2), 16);
     ASSERT_NE(list, std::string::npos);
-    for (const std::string count : {std::string("\x01\x00\x04\x00", 4), std::string("\xff\xff\xff\xff", 4)}) {
+    for (const std::string& count : {std::string("\x01\x00\x04\x00", 4), std::string("\xff\xff\xff\xff", 4)}) {
         std::string bad = good;
         bad.replace(list + 2, 4, count);
         EXPECT_THROW(load(bad), EngineError);
