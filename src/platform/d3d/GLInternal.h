@@ -323,6 +323,9 @@ public:
 
     // The back buffer as RGBA rows, top first.
     bool ReadBack(std::vector<uint8_t>& rgba, UINT& width, UINT& height);
+    // The framebuffer that holds the finished picture: the back buffer, or
+    // its single-sampled copy when it is multisampled.
+    GLuint ResolvedBackBuffer(GLint bw, GLint bh);
     // The GL renderer string of the context (for reports and tests).
     std::string Renderer() const;
     // The window's buffers are the back buffer (no copy on Present).

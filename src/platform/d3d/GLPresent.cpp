@@ -90,13 +90,7 @@ HRESULT GLDevice::Present(const RECT*, const RECT*, SDL_Window*, const void*) {
         }
         return D3D_OK;
     }
-    GLuint source = fbo_;
-    if (samples_ > 0) {
-        gl.BindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
-        gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFbo_);
-        gl.BlitFramebuffer(0, 0, bw, bh, 0, 0, bw, bh, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-        source = resolveFbo_;
-    }
+    const GLuint source = ResolvedBackBuffer(bw, bh);
     gl.BindFramebuffer(GL_READ_FRAMEBUFFER, source);
     gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -119,17 +113,21 @@ HRESULT GLDevice::Present(const RECT*, const RECT*, SDL_Window*, const void*) {
     return D3D_OK;
 }
 
+GLuint GLDevice::ResolvedBackBuffer(GLint bw, GLint bh) {
+    if (samples_ == 0) return fbo_;
+    // A multisampled back buffer is resolved before it is shown or read.
+    const GLFuncs& gl = *gl_;
+    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+    gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFbo_);
+    gl.BlitFramebuffer(0, 0, bw, bh, 0, 0, bw, bh, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    return resolveFbo_;
+}
+
 bool GLDevice::ReadBack(std::vector<uint8_t>& rgba, UINT& width, UINT& height) {
     if (!share_->MakeCurrent()) return false;
     const GLFuncs& gl = *gl_;
     const GLint bw = static_cast<GLint>(pp_.BackBufferWidth), bh = static_cast<GLint>(pp_.BackBufferHeight);
-    GLuint source = fbo_;
-    if (samples_ > 0) {
-        gl.BindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
-        gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFbo_);
-        gl.BlitFramebuffer(0, 0, bw, bh, 0, 0, bw, bh, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-        source = resolveFbo_;
-    }
+    const GLuint source = ResolvedBackBuffer(bw, bh);
     gl.BindFramebuffer(GL_READ_FRAMEBUFFER, source);
     std::vector<uint8_t> raw(static_cast<size_t>(bw) * bh * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
