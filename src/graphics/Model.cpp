@@ -115,9 +115,15 @@ void gfxModel::Load(Engine& engine, const std::string& modelName) {
             close();
             data_ = std::move(loaded);
             radius_ = 0;
+            for (int a = 0; a < 3; ++a) boxMin_[a] = boxMax_[a] = 0;
             for (const MeshVertex& v : data_.vertices) {
                 const double d = std::sqrt(double{v.x} * v.x + double{v.y} * v.y + double{v.z} * v.z);
                 radius_ = std::isfinite(d) ? std::max(radius_, static_cast<float>(d * (1 + 1e-6))) : INFINITY;
+                const float p[3] = {v.x, v.y, v.z};
+                for (int a = 0; a < 3; ++a) {
+                    boxMin_[a] = std::min(boxMin_[a], p[a]);
+                    boxMax_[a] = std::max(boxMax_[a], p[a]);
+                }
             }
             CreateVertexBuffer(engine);
             renderMode = data_.renderMode;
@@ -158,31 +164,9 @@ D3DXMATRIX ModelPoseMatrix(int mode, float yaw, float pitch, float roll, float s
     return first;
 }
 
-namespace {
-// pose x translation, the same operations in the same order as
-// D3DXMatrixMultiply (so the same bits, signed zeros included), written
-// here so that the compiler sees the translation's constant ones and zeros.
-inline D3DXMATRIX Translated(const D3DXMATRIX& pose, float x, float y, float z) {
-    D3DXMATRIX t;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) t.m[i][j] = i == j ? 1.0f : 0.0f;
-    t.m[3][0] = x;
-    t.m[3][1] = y;
-    t.m[3][2] = z;
-    D3DXMATRIX world;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            float s = 0;
-            for (int k = 0; k < 4; ++k) s += pose.m[i][k] * t.m[k][j];
-            world.m[i][j] = s;
-        }
-    return world;
-}
-} // namespace
-
 D3DXMATRIX ModelWorldMatrix(int mode, float x, float y, float z, float yaw, float pitch, float roll, float sx,
                             float sy, float sz) {
-    return Translated(ModelPoseMatrix(mode, yaw, pitch, roll, sx, sy, sz), x, y, z);
+    return ModelTranslated(ModelPoseMatrix(mode, yaw, pitch, roll, sx, sy, sz), x, y, z);
 }
 
 D3DXMATRIX gfxModel::PoseMatrix(float yaw, float pitch, float roll, float sx, float sy, float sz) {
@@ -205,6 +189,31 @@ float gfxModel::DrawBound(int32_t state) const {
     for (const auto& s : data_.sequences)
         if ((renderMode != kModeGrouped || s.group == state) && s.count > 0) return radius_;
     return -1;
+}
+
+bool gfxModel::DrawBox(int32_t state, float min[3], float max[3]) const {
+    if (DrawBound(state) < 0) return false;
+    for (int a = 0; a < 3; ++a) {
+        min[a] = boxMin_[a];
+        max[a] = boxMax_[a];
+    }
+    return true;
+}
+
+bool gfxModel::DrawsOpaque(int32_t state) const {
+    if (DrawBound(state) < 0) return false;
+    for (const auto& s : data_.sequences)
+        if ((renderMode != kModeGrouped || s.group == state) && s.alpha) return false;
+    return true;
+}
+
+void gfxModel::DisplayMeshInstances(Engine& engine, int32_t state, const D3DMATRIX* worlds, uint32_t count) {
+    if (count == 0 || !DrawsOpaque(state)) return;
+    IDirect3DDevice8* dev = mb::Device(engine);
+    if (!dev) return;
+    if (data_.lightMapped && engine.lightMap)
+        engine.lightMap->ApplyLightMap(engine, worlds[0].m[3][0], worlds[0].m[3][1], worlds[0].m[3][2]);
+    DrawTcm(engine, state, worlds, count);
 }
 
 void gfxModel::SetOptions(Engine& engine) {
@@ -287,7 +296,7 @@ void gfxModel::DisplayMesh(Engine& engine, int32_t state, float phase, float x, 
         return;
     }
 
-    const D3DXMATRIX world = Translated(PoseMatrix(yaw, pitch, roll, sx, sy, sz), x, y, z);
+    const D3DXMATRIX world = ModelTranslated(PoseMatrix(yaw, pitch, roll, sx, sy, sz), x, y, z);
     dev->SetTransform(D3DTS_WORLD, &world);
     switch (renderMode) {
     case kModeX: DrawX(engine); break;
@@ -329,7 +338,7 @@ void gfxModel::DrawComposite(Engine& engine, int32_t state, float phase, float x
     }
 }
 
-void gfxModel::DrawTcm(Engine& engine, int32_t state) {
+void gfxModel::DrawTcm(Engine& engine, int32_t state, const D3DMATRIX* worlds, uint32_t count) {
     IDirect3DDevice8& dev = *mb::Device(engine);
     // The sequences drawn: first..last, those of group `state` only when
     // `filter`.
@@ -369,8 +378,9 @@ void gfxModel::DrawTcm(Engine& engine, int32_t state) {
         if (renderMode != kModeSimple) BindTexture(engine, dev, run->texture);
         SetAlpha(dev, run->alpha);
         SetInvAlpha(dev, run->reverse);
-        dev.DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(run->primitiveType), static_cast<UINT>(run->start),
-                          static_cast<UINT>(runCount));
+        const auto type = static_cast<D3DPRIMITIVETYPE>(run->primitiveType);
+        if (worlds) dev.DrawPrimitiveInstanced(type, static_cast<UINT>(run->start), static_cast<UINT>(runCount), worlds, count);
+        else dev.DrawPrimitive(type, static_cast<UINT>(run->start), static_cast<UINT>(runCount));
         run = nullptr;
     };
     auto draw = [&](const MeshSequence& s) {

@@ -41,6 +41,21 @@ public:
     // something (a tcm model without a shader); -1 otherwise.
     float DrawBound(int32_t state) const;
 
+    // The box around the model's origin (before its pose) that every vertex
+    // lies in, where DrawBound gives a radius; false otherwise.
+    bool DrawBox(int32_t state, float min[3], float max[3]) const;
+
+    // Whether DisplayMeshInstances can draw `state`: a tcm model without a
+    // shader that draws something and blends none of it, so that the order
+    // of its draws at different places cannot change the picture.
+    bool DrawsOpaque(int32_t state) const;
+    // The model drawn with each of `count` world matrices (made with
+    // ModelTranslated from this model's pose matrix): the picture of
+    // DisplayMesh at each place, drawn a sequence at a time for all places.
+    // The light map is applied at the first place; the device's world is
+    // the last matrix afterwards. Only for a state DrawsOpaque accepts.
+    void DisplayMeshInstances(Engine& engine, int32_t state, const D3DMATRIX* worlds, uint32_t count);
+
     int renderMode = 0;   // 0 draws nothing
     std::string name;
 
@@ -49,7 +64,8 @@ public:
 private:
     void DrawComposite(Engine& engine, int32_t state, float phase, float x, float y, float z, float yaw,
                        float pitch, float roll, float sx, float sy, float sz);
-    void DrawTcm(Engine& engine, int32_t state);
+    // worlds: draw each sequence once for each of `count` world matrices.
+    void DrawTcm(Engine& engine, int32_t state, const D3DMATRIX* worlds = nullptr, uint32_t count = 0);
     void DrawBrush(Engine& engine);
     void DrawX(Engine& engine);
     void SetOptions(Engine& engine);
@@ -59,6 +75,7 @@ private:
 
     ModelData data_;
     float radius_ = 0;   // the farthest vertex from the origin
+    float boxMin_[3] = {0, 0, 0}, boxMax_[3] = {0, 0, 0};   // and the box of every vertex
     // The rotation and scaling of recent draws: a grid draws a model in a
     // few poses at many places.
     struct PoseEntry {
@@ -77,6 +94,25 @@ using gfxMeshes = gfxModel;
 // scaling x rotation x translation for render mode 1.
 // Its rotation and scaling part, which the translation multiplies.
 D3DXMATRIX ModelPoseMatrix(int renderMode, float yaw, float pitch, float roll, float sx, float sy, float sz);
+// pose x translation, the same operations in the same order as
+// D3DXMatrixMultiply (so the same bits, signed zeros included), written out
+// so that the compiler sees the translation's constant ones and zeros.
+inline D3DXMATRIX ModelTranslated(const D3DXMATRIX& pose, float x, float y, float z) {
+    D3DXMATRIX t;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) t.m[i][j] = i == j ? 1.0f : 0.0f;
+    t.m[3][0] = x;
+    t.m[3][1] = y;
+    t.m[3][2] = z;
+    D3DXMATRIX world;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            float s = 0;
+            for (int k = 0; k < 4; ++k) s += pose.m[i][k] * t.m[k][j];
+            world.m[i][j] = s;
+        }
+    return world;
+}
 D3DXMATRIX ModelWorldMatrix(int renderMode, float x, float y, float z, float yaw, float pitch, float roll, float sx,
                             float sy, float sz);
 

@@ -189,6 +189,29 @@ private:
     PaintCursor cursor_;
 
     std::shared_ptr<gfxLightMap> lightMap_;
+    // RenderGrid's lists, kept between frames so that a frame allocates
+    // nothing: the opaque faces of each model, state and pose, drawn
+    // together, and the other faces in their back-to-front order.
+    struct GridBatch {
+        gfxModel* model = nullptr;
+        int32_t state = 0;
+        D3DXMATRIX pose;
+        float dx = 0, dy = 0, dz = 0;
+        std::vector<D3DXMATRIX> worlds;
+        // Along x, y and z: the merged extents of the batch's faces.
+        std::array<std::vector<std::pair<float, float>>, 3> extents;
+    };
+    struct GridFace {
+        LevelObject* object;
+        int32_t x, y, z;
+        int16_t orientation;
+        bool unseen;   // drawn again for the device state only, writing no pixel
+    };
+    std::vector<GridBatch> gridBatches_;
+    std::vector<GridFace> gridFaces_;
+    // Along x, y and z: the merged extents of the frame's faces drawn in
+    // their place so far, opaque ones and others (see RenderGrid).
+    std::array<std::vector<std::pair<float, float>>, 3> gridOpaqueInPlace_, gridOthersInPlace_;
     // Old number -> saved number while SaveLevel runs (index = old number).
     std::vector<int32_t> savedNumbers_;
 };

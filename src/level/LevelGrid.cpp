@@ -1,9 +1,11 @@
+#include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "graphics/Core.h"
+#include "graphics/Model.h"
 #include "level/Level.h"
 #include "level/ViewVolume.h"
 #include "packages/Parse.h"
@@ -180,41 +182,130 @@ std::array<GridLoop, 3> GridDrawOrder(const D3DXVECTOR3& d, int32_t sizeX, int32
     return loops;
 }
 
+namespace {
+
+// The merged extents of a set of boxes along one axis. Past a few dozen
+// pieces it becomes one piece from the lowest to the highest: never less
+// than the truth, and never slow.
+void AddExtent(std::vector<std::pair<float, float>>& pieces, float lo, float hi) {
+    constexpr size_t kMostPieces = 48;
+    for (auto& p : pieces) {
+        if (lo <= p.second && hi >= p.first) {
+            p.first = std::min(p.first, lo);
+            p.second = std::max(p.second, hi);
+            return;
+        }
+    }
+    if (pieces.size() < kMostPieces) {
+        pieces.emplace_back(lo, hi);
+        return;
+    }
+    auto all = pieces.front();
+    for (const auto& p : pieces) all = {std::min(all.first, p.first), std::max(all.second, p.second)};
+    pieces.assign(1, {std::min(all.first, lo), std::max(all.second, hi)});
+}
+
+bool Meets(const std::vector<std::pair<float, float>>& pieces, float lo, float hi) {
+    for (const auto& p : pieces)
+        if (lo <= p.second && hi >= p.first) return true;
+    return false;
+}
+
+} // namespace
+
 void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw) {
     if (faces_[0].empty()) return;
     const auto loops = GridDrawOrder(direction, sizeX_, sizeY_, sizeZ_);
     int32_t c[3] = {0, 0, 0};
 
     // Faces of system tiles whose drawing can be bounded are skipped outside
-    // the view. A tile face's draw sets all the device state it draws with,
-    // so a skipped face only matters to what draws next that is not such a
-    // face: the last one skipped is drawn before that, and at the end.
+    // the view. Those that draw one opaque model are drawn together, a batch
+    // for each model, state and pose, before every other face, where that
+    // cannot change a pixel. A face may go ahead of a face the grid visited
+    // before it (and that is not in its own batch) when a plane across one
+    // axis separates their boxes: they then share no point, so no pixel
+    // where both are as near can depend on their order. Ahead of a blended
+    // or other face the plane must also have the eye on the new face's
+    // side, so that the new face is the nearer wherever the two overlap and
+    // the depth test gives the same pixels. Any other face draws in its
+    // back-to-front place.
+    // A tile face's draw sets all the device state it draws with, so a
+    // skipped or batched face only matters to what draws next that is not
+    // such a face: the last one skipped is drawn again before that, and at
+    // the end, so the device is left as if every face had drawn in turn (a
+    // batched one without writing a pixel, since it is already drawn).
     ViewVolume volume;
+    float eye[3] = {0, 0, 0};
     IDirect3DDevice8* device = engine_.gfx ? engine_.gfx->Device() : nullptr;
     if (!draw && device) {
         D3DMATRIX view, projection;
         if (SUCCEEDED(device->GetTransform(D3DTS_VIEW, &view)) &&
-            SUCCEEDED(device->GetTransform(D3DTS_PROJECTION, &projection)))
+            SUCCEEDED(device->GetTransform(D3DTS_PROJECTION, &projection))) {
             volume = ViewVolume(view, projection);
+            // The eye is where the view takes to the origin (its rows are
+            // at right angles).
+            for (int i = 0; i < 3; ++i) {
+                float s = 0, n = 0;
+                for (int j = 0; j < 3; ++j) {
+                    s += view.m[3][j] * view.m[i][j];
+                    n += view.m[i][j] * view.m[i][j];
+                }
+                eye[i] = n > 0 ? -s / n : 0;
+            }
+        }
     }
     struct Tile {
         LevelObject* object = nullptr;
         bool bounded[3] = {false, false, false};
         FaceBound bound[3];
+        int32_t batch[3] = {-1, -1, -1};
     };
     constexpr int32_t kCachedTiles = 32;
     std::array<Tile, kCachedTiles> tiles;
     std::array<bool, kCachedTiles> looked{};
+    size_t batchesUsed = 0;
+    gridFaces_.clear();
+    for (auto& pieces : gridOpaqueInPlace_) pieces.clear();
+    for (auto& pieces : gridOthersInPlace_) pieces.clear();
+    auto drawnAnywhere = [&] {
+        for (auto& pieces : gridOthersInPlace_) pieces.assign(1, {-INFINITY, INFINITY});
+    };
     struct Skipped {
         LevelObject* object = nullptr;
         int32_t x = 0, y = 0, z = 0;
         int16_t orientation = 0;
+        bool batched = false;
     } skipped;
     auto drawSkipped = [&] {
         if (!skipped.object) return;
-        LevelObject* object = skipped.object;
+        gridFaces_.push_back({skipped.object, skipped.x, skipped.y, skipped.z, skipped.orientation, skipped.batched});
         skipped.object = nullptr;
-        object->Render(skipped.x, skipped.y, skipped.z, skipped.orientation);
+    };
+    auto lookUp = [&](int32_t reference) -> Tile& {
+        const auto code = static_cast<size_t>(-reference);
+        Tile& tile = tiles[code];
+        if (looked[code]) return tile;
+        looked[code] = true;
+        tile.object = ResolveObject(reference);
+        if (!tile.object) return tile;
+        for (int16_t o = 0; o < 3; ++o) {
+            tile.bounded[o] = tile.object->RenderBound(o, tile.bound[o]);
+            FaceBatch face;
+            if (!tile.bounded[o] || tile.bound[o].hx < 0 || !tile.object->RenderBatch(o, face) || !face.model) continue;
+            if (batchesUsed == gridBatches_.size()) gridBatches_.emplace_back();
+            GridBatch& batch = gridBatches_[batchesUsed];
+            batch.model = face.model;
+            batch.state = face.state;
+            batch.pose = ModelPoseMatrix(face.model->renderMode, face.yaw, face.pitch, face.roll, face.sx, face.sy,
+                                         face.sz);
+            batch.dx = face.dx;
+            batch.dy = face.dy;
+            batch.dz = face.dz;
+            batch.worlds.clear();
+            for (auto& pieces : batch.extents) pieces.clear();
+            tile.batch[o] = static_cast<int32_t>(batchesUsed++);
+        }
+        return tile;
     };
 
     auto visit = [&](int32_t reference, int16_t orientation) {
@@ -224,31 +315,55 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
             return;
         }
         if (volume.valid() && reference < 0 && reference > -kCachedTiles) {
-            const auto code = static_cast<size_t>(-reference);
-            Tile& tile = tiles[code];
-            if (!looked[code]) {
-                looked[code] = true;
-                tile.object = ResolveObject(reference);
-                if (tile.object)
-                    for (int16_t o = 0; o < 3; ++o) tile.bounded[o] = tile.object->RenderBound(o, tile.bound[o]);
-            }
+            Tile& tile = lookUp(reference);
             if (!tile.object) return;
             if (tile.bounded[orientation]) {
                 const FaceBound& b = tile.bound[orientation];
-                const float x = 1.5f * static_cast<float>(c[0]) + b.dx, y = 1.5f * static_cast<float>(c[1]) + b.dy,
-                            z = 1.5f * static_cast<float>(c[2]) + b.dz;
-                if (volume.Outside(x, y, z, b.radius)) {
+                const float fx = 1.5f * static_cast<float>(c[0]), fy = 1.5f * static_cast<float>(c[1]),
+                            fz = 1.5f * static_cast<float>(c[2]);
+                if (volume.Outside(fx + b.dx, fy + b.dy, fz + b.dz, b.radius)) {
                     tile.object->RenderCulled(c[0], c[1], c[2], orientation);
-                    skipped = {tile.object, c[0], c[1], c[2], orientation};
-                } else {
-                    skipped.object = nullptr;
-                    tile.object->Render(c[0], c[1], c[2], orientation);
+                    skipped = {tile.object, c[0], c[1], c[2], orientation, false};
+                    return;
                 }
+                const float centre[3] = {fx + b.bx, fy + b.by, fz + b.bz}, half[3] = {b.hx, b.hy, b.hz};
+                if (tile.batch[orientation] >= 0) {
+                    const auto k = static_cast<size_t>(tile.batch[orientation]);
+                    bool ahead = false;
+                    for (size_t a = 0; a < 3 && !ahead; ++a) {
+                        const float lo = centre[a] - half[a], hi = centre[a] + half[a];
+                        ahead = !Meets(gridOthersInPlace_[a], std::min(lo, eye[a]), std::max(hi, eye[a])) &&
+                                !Meets(gridOpaqueInPlace_[a], lo, hi);
+                        for (size_t j = 0; j < batchesUsed && ahead; ++j)
+                            if (j != k) ahead = !Meets(gridBatches_[j].extents[a], lo, hi);
+                    }
+                    if (ahead) {
+                        GridBatch& batch = gridBatches_[k];
+                        batch.worlds.push_back(
+                            ModelTranslated(batch.pose, fx + batch.dx, fy + batch.dy, fz + batch.dz));
+                        for (size_t a = 0; a < 3; ++a)
+                            AddExtent(batch.extents[a], centre[a] - half[a], centre[a] + half[a]);
+                        tile.object->RenderCulled(c[0], c[1], c[2], orientation);
+                        skipped = {tile.object, c[0], c[1], c[2], orientation, true};
+                        return;
+                    }
+                    for (size_t a = 0; a < 3; ++a)
+                        AddExtent(gridOpaqueInPlace_[a], centre[a] - half[a], centre[a] + half[a]);
+                } else if (half[0] >= 0) {
+                    for (size_t a = 0; a < 3; ++a)
+                        AddExtent(gridOthersInPlace_[a], centre[a] - half[a], centre[a] + half[a]);
+                } else {
+                    drawnAnywhere();
+                }
+                skipped.object = nullptr;
+                gridFaces_.push_back({tile.object, c[0], c[1], c[2], orientation, false});
                 return;
             }
         }
         drawSkipped();
-        if (LevelObject* object = ResolveObject(reference)) object->Render(c[0], c[1], c[2], orientation);
+        drawnAnywhere();
+        if (LevelObject* object = ResolveObject(reference))
+            gridFaces_.push_back({object, c[0], c[1], c[2], orientation, false});
     };
     const GridLoop& l0 = loops[0];
     const GridLoop& l1 = loops[1];
@@ -267,6 +382,29 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
         if (c[l0.axis] == l0.to) break;
     }
     drawSkipped();
+
+    for (size_t i = 0; i < batchesUsed; ++i) {
+        GridBatch& batch = gridBatches_[i];
+        if (!batch.worlds.empty())
+            batch.model->DisplayMeshInstances(engine_, batch.state, batch.worlds.data(),
+                                              static_cast<uint32_t>(batch.worlds.size()));
+        batch.worlds.clear();
+    }
+    for (const GridFace& face : gridFaces_) {
+        if (!face.unseen || !device) {
+            face.object->Render(face.x, face.y, face.z, face.orientation);
+            continue;
+        }
+        DWORD colour = 0xF, depth = 1;
+        device->GetRenderState(D3DRS_COLORWRITEENABLE, &colour);
+        device->GetRenderState(D3DRS_ZWRITEENABLE, &depth);
+        device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+        device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
+        face.object->Render(face.x, face.y, face.z, face.orientation);
+        device->SetRenderState(D3DRS_COLORWRITEENABLE, colour);
+        device->SetRenderState(D3DRS_ZWRITEENABLE, depth);
+    }
+    gridFaces_.clear();
 }
 
 } // namespace rdv

@@ -18,6 +18,7 @@ namespace rdv {
 
 class Engine;
 class engLevel;
+class gfxModel;
 
 // Where WriteHeader puts its lines: the level saver's file, or a list in tests.
 class LevelWriter {
@@ -46,6 +47,20 @@ enum FaceOrientation : int16_t { kFaceZ = 0, kFaceX = 1, kFaceY = 2 };
 struct FaceBound {
     float dx = 0, dy = 0, dz = 0;   // the model's origin from 1.5 x (x, y, z)
     float radius = 0;
+    // A box the face's drawing lies in, tighter than the sphere: its centre
+    // from 1.5 x (x, y, z) and its half sizes along x, y and z (negative:
+    // not known).
+    float bx = 0, by = 0, bz = 0;
+    float hx = -1, hy = -1, hz = -1;
+};
+
+// What a face draws when it is one opaque model in a pose that depends
+// only on the orientation (see LevelObject::RenderBatch).
+struct FaceBatch {
+    gfxModel* model = nullptr;
+    int32_t state = 0;
+    float dx = 0, dy = 0, dz = 0;   // the model's origin from 1.5 x (x, y, z)
+    float yaw = 0, pitch = 0, roll = 0, sx = 1, sy = 1, sz = 1;
 };
 
 class LevelObject {
@@ -72,6 +87,15 @@ public:
     // other drawing, so the device is left as if every face had drawn.
     virtual bool RenderBound(int16_t orientation, FaceBound& bound) {
         (void)orientation; (void)bound;
+        return false;
+    }
+    // Tiles whose Render is DisplayMesh of `batch.model` in state
+    // `batch.state` at 1.5 x (x, y, z) + offset in the batch's pose, drawing
+    // nothing blended, and which also give a RenderBound: the grid may draw
+    // all such faces of a frame together, before the others, since the
+    // order of opaque faces cannot change the picture. False: drawn alone.
+    virtual bool RenderBatch(int16_t orientation, FaceBatch& batch) {
+        (void)orientation; (void)batch;
         return false;
     }
     // What Render does besides drawing (the light map) for a skipped face.

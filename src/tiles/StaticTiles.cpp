@@ -136,6 +136,35 @@ bool fldStaticTile::RenderBound(int16_t orientation, FaceBound& bound) {
     const TilePose p = StaticTilePose(info_, 0, 0, 0, orientation);
     const float scale = std::max({std::fabs(p.sx), std::fabs(p.sy), std::fabs(p.sz)});
     bound = FaceBound{p.x, p.y, p.z, radius * scale};
+    float min[3], max[3];
+    if (model->DrawBox(info_.group, min, max)) {
+        // The model's box turned and scaled by the pose: the box around it.
+        const D3DXMATRIX pose = ModelPoseMatrix(model->renderMode, p.yaw, p.pitch, p.roll, p.sx, p.sy, p.sz);
+        float centre[3] = {p.x, p.y, p.z}, half[3] = {0, 0, 0};
+        for (int i = 0; i < 3; ++i) {
+            const float c = (min[i] + max[i]) / 2, e = (max[i] - min[i]) / 2;
+            for (int j = 0; j < 3; ++j) {
+                centre[j] += c * pose.m[i][j];
+                half[j] += e * std::fabs(pose.m[i][j]);
+            }
+        }
+        // A little more for the rounding of the draw's own arithmetic.
+        bound.bx = centre[0];
+        bound.by = centre[1];
+        bound.bz = centre[2];
+        bound.hx = half[0] * 1.001f + 1e-4f;
+        bound.hy = half[1] * 1.001f + 1e-4f;
+        bound.hz = half[2] * 1.001f + 1e-4f;
+    }
+    return true;
+}
+
+bool fldStaticTile::RenderBatch(int16_t orientation, FaceBatch& batch) {
+    if (info_.render == TileRenderRule::None || modelIndex_ <= 0 || !engine_.gfx) return false;
+    gfxModel* model = engine_.gfx->Model(modelIndex_);
+    if (!model || !model->DrawsOpaque(info_.group)) return false;
+    const TilePose p = StaticTilePose(info_, 0, 0, 0, orientation);
+    batch = FaceBatch{model, info_.group, p.x, p.y, p.z, p.yaw, p.pitch, p.roll, p.sx, p.sy, p.sz};
     return true;
 }
 

@@ -69,6 +69,7 @@ public:
     void WriteHeader(LevelWriter& out) override;
     void Render(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     bool RenderBound(int16_t orientation, FaceBound& bound) override;
+    bool RenderBatch(int16_t orientation, FaceBatch& batch) override;
     void RenderCulled(int32_t x, int32_t y, int32_t z, int16_t orientation) override;
     int32_t GetEffect(float& x, float& y, float& z) override;
     int16_t MaxBounceHeight() override { return info_.bounce; }

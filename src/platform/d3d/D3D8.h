@@ -99,6 +99,13 @@ public:
                                          UINT startIndex, UINT primitiveCount) = 0;
     virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
                                     UINT stride) = 0;
+    // Not in Direct3D 8: the primitives of stream 0 drawn once for each of
+    // `count` world matrices, in order. The picture is that of
+    // SetTransform(D3DTS_WORLD, &worlds[i]) and DrawPrimitive for each i in
+    // turn, and the world transform is worlds[count - 1] afterwards. A level
+    // draws thousands of faces of one model this way in one call.
+    virtual HRESULT DrawPrimitiveInstanced(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount,
+                                           const D3DMATRIX* worlds, UINT count) = 0;
     virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices,
                                            UINT primitiveCount, const void* indexData, D3DFORMAT indexFormat,
                                            const void* vertexData, UINT stride) = 0;

@@ -53,6 +53,7 @@ GLDevice::~GLDevice() {
         if (fixedProgram_) share_->gl.DeleteProgram(fixedProgram_->program);
         for (auto& [key, p] : fixedVariants_)
             if (p) share_->gl.DeleteProgram(p->program);
+        if (instanceBuffer_) share_->gl.DeleteBuffers(1, &instanceBuffer_);
         DestroyTargets();
         SDL_GL_MakeCurrent(share_->window, nullptr);
     }

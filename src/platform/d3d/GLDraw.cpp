@@ -120,7 +120,8 @@ void GLDevice::BindTextures() {
 }
 
 HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* vertices, bool vertexBufferBound,
-                       UINT stride, const void* indices, GLenum indexType, bool indexBufferBound, UINT first) {
+                       UINT stride, const void* indices, GLenum indexType, bool indexBufferBound, UINT first,
+                       GLsizei instances) {
     GLenum mode;
     GLsizei count;
     if (!PrimitiveVertices(type, primitiveCount, mode, count)) return D3DERR_INVALIDCALL;
@@ -141,6 +142,7 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t
         if (it != pixelShaders_.end()) program = &it->second->program;
     }
     if (!program) program = FixedProgram();
+    if (!program) return D3DERR_INVALIDCALL;
     if (currentProgram_ != program->program) {
         gl.UseProgram(program->program);
         currentProgram_ = program->program;
@@ -220,7 +222,29 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t
         attribLayout_ = *layout;
     }
 
-    if (indexType != 0) {
+    if (instances > 0) {
+        // The instance matrices go through a buffer of their own, remade
+        // each draw; the attributes are switched off again after it, so no
+        // other draw reads them.
+        if (!instanceBuffer_) gl.GenBuffers(1, &instanceBuffer_);
+        gl.BindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
+        gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(instanceData_.size() * sizeof(float)),
+                      instanceData_.data(), GL_STREAM_DRAW);
+        constexpr GLsizei kStride = static_cast<GLsizei>(kGLInstanceFloats * sizeof(float));
+        for (GLuint i = 0; i < 7; ++i) {
+            const GLuint index = kGLInstanceAttrib + i;
+            gl.EnableVertexAttribArray(index);
+            gl.VertexAttribPointer(index, i < 4 ? 4 : 3, GL_FLOAT, GL_FALSE, kStride,
+                                   Offset((i < 4 ? 4 * i : 16 + 3 * (i - 4)) * sizeof(float)));
+            gl.VertexAttribDivisor(index, 1);
+        }
+        gl.BindBuffer(GL_ARRAY_BUFFER, 0);
+        gl.DrawArraysInstanced(mode, static_cast<GLint>(first), count, instances);
+        for (GLuint i = 0; i < 7; ++i) {
+            gl.VertexAttribDivisor(kGLInstanceAttrib + i, 0);
+            gl.DisableVertexAttribArray(kGLInstanceAttrib + i);
+        }
+    } else if (indexType != 0) {
         gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBufferBound && indices_ ? indices_->Data().Name() : 0);
         glDrawElements(mode, count, indexType, indices);
         gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
@@ -238,6 +262,77 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT pr
     const size_t end = (static_cast<size_t>(startVertex) + count) * stream0Stride_;
     if (end > stream0_->Data().Bytes().size()) return D3DERR_INVALIDCALL;
     return Draw(type, primitiveCount, nullptr, true, stream0Stride_, nullptr, 0, false, startVertex);
+}
+
+void GLDevice::PrepareInstances(const D3DMATRIX* worlds, UINT count) {
+    auto transform = [&](uint32_t s) {
+        auto it = transforms_.find(s);
+        D3DMATRIX identity{};
+        for (int k = 0; k < 4; ++k) identity.m[k][k] = 1;
+        return it == transforms_.end() ? identity : it->second;
+    };
+    const D3DMATRIX view = transform(D3DTS_VIEW);
+    instanceData_.resize(static_cast<size_t>(count) * kGLInstanceFloats);
+    float* out = instanceData_.data();
+    // The matrices are the ones a draw of each world alone would load as
+    // uniforms, computed the same way, so the picture is the same. Faces of
+    // one pose share the normal matrix: it is computed again only when the
+    // 3x3 part it comes from changes.
+    D3DMATRIX normal{};
+    float normalFrom[9] = {};
+    bool haveNormal = false;
+    for (UINT i = 0; i < count; ++i, out += kGLInstanceFloats) {
+        const D3DMATRIX worldView = GLMatrixMul(worlds[i], view);
+        std::memcpy(out, &worldView.m[0][0], 16 * sizeof(float));
+        const float from[9] = {worldView.m[0][0], worldView.m[0][1], worldView.m[0][2],
+                               worldView.m[1][0], worldView.m[1][1], worldView.m[1][2],
+                               worldView.m[2][0], worldView.m[2][1], worldView.m[2][2]};
+        if (!haveNormal || std::memcmp(from, normalFrom, sizeof from) != 0) {
+            normal = GLNormalMatrix(worldView);
+            std::memcpy(normalFrom, from, sizeof from);
+            haveNormal = true;
+        }
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) out[16 + 3 * r + c] = normal.m[r][c];
+    }
+}
+
+HRESULT GLDevice::DrawPrimitiveInstanced(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount,
+                                         const D3DMATRIX* worlds, UINT count) {
+    if (!worlds || count == 0 || !stream0_) return D3DERR_INVALIDCALL;
+    GLenum mode;
+    GLsizei vertices;
+    if (!PrimitiveVertices(type, primitiveCount, mode, vertices)) return D3DERR_INVALIDCALL;
+    const size_t end = (static_cast<size_t>(startVertex) + vertices) * stream0Stride_;
+    if (end > stream0_->Data().Bytes().size()) return D3DERR_INVALIDCALL;
+    const GLFuncs& gl = *gl_;
+    // GL instancing carries the fixed-function vertex stage; a vertex
+    // shader, a pixel shader, a driver without instancing or a program that
+    // does not build draw face by face, which is the same picture.
+    auto oneByOne = [&]() -> HRESULT {
+        for (UINT i = 0; i < count; ++i) {
+            SetTransform(D3DTS_WORLD, &worlds[i]);
+            const HRESULT hr = DrawPrimitive(type, startVertex, primitiveCount);
+            if (FAILED(hr)) return hr;
+        }
+        return D3D_OK;
+    };
+    if (count == 1 || pixelShader_ || (vertexShader_ & 1) || !gl.DrawArraysInstanced || !gl.VertexAttribDivisor ||
+        count > static_cast<UINT>(INT32_MAX / kGLInstanceFloats))
+        return oneByOne();
+    if (!share_->MakeCurrent()) return D3DERR_DRIVERINTERNALERROR;
+    instancing_ = true;
+    const bool built = FixedProgram() != nullptr;
+    instancing_ = false;
+    if (!built) return oneByOne();
+    transforms_[D3DTS_WORLD] = worlds[count - 1];
+    ++transformSerial_;
+    PrepareInstances(worlds, count);
+    instancing_ = true;
+    const HRESULT hr = Draw(type, primitiveCount, nullptr, true, stream0Stride_, nullptr, 0, false, startVertex,
+                            static_cast<GLsizei>(count));
+    instancing_ = false;
+    return hr;
 }
 
 HRESULT GLDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT startIndex,

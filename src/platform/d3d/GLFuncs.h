@@ -58,7 +58,9 @@ namespace rdv {
 // Optional: null when the driver lacks them.
 #define RDV_GL_OPTIONAL_FUNCS(X)                                                         \
     X(PFNGLPROVOKINGVERTEXPROC, ProvokingVertex)                                         \
-    X(PFNGLTEXSTORAGE2DPROC, TexStorage2D)
+    X(PFNGLTEXSTORAGE2DPROC, TexStorage2D)                                               \
+    X(PFNGLDRAWARRAYSINSTANCEDPROC, DrawArraysInstanced)                                 \
+    X(PFNGLVERTEXATTRIBDIVISORPROC, VertexAttribDivisor)
 
 struct GLFuncs {
 #define RDV_GL_DECLARE(type, name) type name = nullptr;

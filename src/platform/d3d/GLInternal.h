@@ -252,12 +252,22 @@ struct GLProgram {
 };
 
 // The settings a fixed-function program is compiled for: stage operations
-// and arguments, result registers, constant texels, specular add, fog and
-// the alpha test (positions in GLState.cpp).
-using FixedProgramKey = std::array<int, 45>;
+// and arguments, result registers, constant texels, specular add, fog, the
+// alpha test, and whether the matrices come per instance (positions in
+// GLState.cpp).
+using FixedProgramKey = std::array<int, 46>;
 
 // A Direct3D colour as RGBA floats in 0..1.
 void ColorToFloats(D3DCOLOR c, float out[4]);
+// a x b, and the matrix normals go through for row-vector transform m
+// ((m^-1)^T of its 3x3 part): what the vertex stage gets for a draw.
+D3DMATRIX GLMatrixMul(const D3DMATRIX& a, const D3DMATRIX& b);
+D3DMATRIX GLNormalMatrix(const D3DMATRIX& m);
+// The first of the attributes an instanced draw reads per instance (four
+// rows of the world-view matrix, three of the normal matrix), and the
+// floats an instance takes.
+inline constexpr GLuint kGLInstanceAttrib = 8;
+inline constexpr size_t kGLInstanceFloats = 25;
 
 class GLDevice final : public IDirect3DDevice8 {
 public:
@@ -308,6 +318,8 @@ public:
     HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT startIndex,
                                  UINT primitiveCount) override;
     HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData, UINT stride) override;
+    HRESULT DrawPrimitiveInstanced(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount,
+                                   const D3DMATRIX* worlds, UINT count) override;
     HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT primitiveCount,
                                    const void* indexData, D3DFORMAT indexFormat, const void* vertexData,
                                    UINT stride) override;
@@ -348,13 +360,19 @@ private:
     bool PrepareDraw(const GLVertexLayout& layout, const uint8_t* base, bool fromBuffer);
     void FinishDraw(const GLVertexLayout& layout);
     HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* vertices, bool vertexBufferBound,
-                 UINT stride, const void* indices, GLenum indexType, bool indexBufferBound, UINT first = 0);
+                 UINT stride, const void* indices, GLenum indexType, bool indexBufferBound, UINT first = 0,
+                 GLsizei instances = 0);
     GLProgram* FixedProgram();
     FixedProgramKey FixedKey() const;
     void SetTransformUniforms(GLProgram& p);
     void BindTextures();
     void Changed() { ++stateSerial_; }
-    GLProgram* BuildProgram(const std::string& fragmentSource, std::string& error);
+    // instanced: the vertex stage reads the world-view and normal matrices
+    // from per-instance attributes 8 to 14 instead of uniforms.
+    GLProgram* BuildProgram(const std::string& fragmentSource, std::string& error, bool instanced = false);
+    // Fills instanceData_ with the matrices of each world for the
+    // instanced vertex stage.
+    void PrepareInstances(const D3DMATRIX* worlds, UINT count);
     void SetProgramUniforms(GLProgram& p);
 public:
     // Draw with the one fixed-function program that reads every stage
@@ -410,6 +428,12 @@ private:
     uint64_t textureUploadsSeen_ = 0;     // share_->textureUploads the state serial has seen
     uint64_t variantSerial_ = 0;          // stateSerial_ the current variant was chosen for
     GLProgram* variant_ = nullptr;
+    bool variantInstanced_ = false;
+    // Instanced drawing: set while DrawPrimitiveInstanced draws; the
+    // per-instance matrices (25 floats an instance) and their GL buffer.
+    bool instancing_ = false;
+    std::vector<float> instanceData_;
+    GLuint instanceBuffer_ = 0;
     GLuint currentProgram_ = 0;
     GLVertexLayout attribLayout_;
     const uint8_t* attribBase_ = nullptr;

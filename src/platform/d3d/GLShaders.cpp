@@ -26,9 +26,25 @@ attribute vec4 aTex3;
 
 // Direct3D matrices are row-vector matrices; loaded into GL unchanged,
 // M * v here is Direct3D's v * M.
+#ifdef RDV_INSTANCED
+// Many faces in one draw: each instance brings its own matrices, the rows
+// the device would otherwise have loaded as uniforms.
+attribute vec4 aWorldView0;
+attribute vec4 aWorldView1;
+attribute vec4 aWorldView2;
+attribute vec4 aWorldView3;
+attribute vec3 aNormalMat0;
+attribute vec3 aNormalMat1;
+attribute vec3 aNormalMat2;
+#define WORLD_VIEW mat4(aWorldView0, aWorldView1, aWorldView2, aWorldView3)
+#define NORMAL_MAT mat3(aNormalMat0, aNormalMat1, aNormalMat2)
+#else
 uniform mat4 uWorldView;
-uniform mat4 uProj;
 uniform mat4 uNormalMat;
+#define WORLD_VIEW uWorldView
+#define NORMAL_MAT mat3(uNormalMat)
+#endif
+uniform mat4 uProj;
 uniform bool uRhw;
 uniform vec4 uViewportRect;   // x, y, width, height in pixels, y from the top
 uniform vec2 uPixelShift;     // half a pixel in device coordinates
@@ -130,12 +146,12 @@ void main() {
         gl_Position = vec4(ndc * w, aPosition.z * w, w);
         eye = vec3(0.0, 0.0, w);
     } else {
-        vec4 e = uWorldView * vec4(aPosition.xyz, 1.0);
+        vec4 e = WORLD_VIEW * vec4(aPosition.xyz, 1.0);
         eye = e.xyz;
         gl_Position = uProj * e;
         gl_Position.xy += uPixelShift * gl_Position.w;
         if (uLighting) {
-            vec3 N = uHasNormal ? mat3(uNormalMat) * aNormal : vec3(0.0);
+            vec3 N = uHasNormal ? NORMAL_MAT * aNormal : vec3(0.0);
             if (uNormalize && uHasNormal) N = normalize(N);
             vec4 cd = ColorSource(uMatSource[0], uMatDiffuse, diffuseIn, specularIn);
             vec4 ca = ColorSource(uMatSource[1], uMatAmbient, diffuseIn, specularIn);
@@ -373,9 +389,11 @@ std::string WrapPixelShader(const std::string& source) {
            "\nvoid main() {\n    rdvPixelShaderMain();\n    gl_FragColor = rdvFinish(gl_FragColor);\n}\n";
 }
 
-GLProgram* GLDevice::BuildProgram(const std::string& fragmentSource, std::string& error) {
+GLProgram* GLDevice::BuildProgram(const std::string& fragmentSource, std::string& error, bool instanced) {
     const GLFuncs& gl = *gl_;
-    const GLuint vs = Compile(gl, GL_VERTEX_SHADER, kGLVertexSource, error);
+    std::string vertexSource = kGLVertexSource;
+    if (instanced) vertexSource.insert(vertexSource.find('\n') + 1, "#define RDV_INSTANCED 1\n");
+    const GLuint vs = Compile(gl, GL_VERTEX_SHADER, vertexSource, error);
     if (!vs) return nullptr;
     const GLuint fs = Compile(gl, GL_FRAGMENT_SHADER, fragmentSource, error);
     if (!fs) {
@@ -388,6 +406,11 @@ GLProgram* GLDevice::BuildProgram(const std::string& fragmentSource, std::string
     static const char* const attributes[] = {"aPosition", "aNormal", "aDiffuse", "aSpecular",
                                              "aTex0",     "aTex1",   "aTex2",    "aTex3"};
     for (GLuint i = 0; i < 8; ++i) gl.BindAttribLocation(program, i, attributes[i]);
+    if (instanced) {
+        static const char* const perInstance[] = {"aWorldView0", "aWorldView1", "aWorldView2", "aWorldView3",
+                                                  "aNormalMat0", "aNormalMat1", "aNormalMat2"};
+        for (GLuint i = 0; i < 7; ++i) gl.BindAttribLocation(program, kGLInstanceAttrib + i, perInstance[i]);
+    }
     gl.LinkProgram(program);
     // A shader still attached lives on with its compiled form beside the
     // linked program's; detached, deleting it frees that.

@@ -20,34 +20,6 @@ D3DMATRIX Identity() {
     return m;
 }
 
-D3DMATRIX Mul(const D3DMATRIX& a, const D3DMATRIX& b) {
-    D3DMATRIX r;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            float s = 0;
-            for (int k = 0; k < 4; ++k) s += a.m[i][k] * b.m[k][j];
-            r.m[i][j] = s;
-        }
-    return r;
-}
-
-// Normals of a row-vector transform M go through (M^-1)^T of its 3x3 part.
-D3DMATRIX NormalMatrix(const D3DMATRIX& m) {
-    const float a = m.m[0][0], b = m.m[0][1], c = m.m[0][2];
-    const float d = m.m[1][0], e = m.m[1][1], f = m.m[1][2];
-    const float g = m.m[2][0], h = m.m[2][1], i = m.m[2][2];
-    const float A = e * i - f * h, B = -(d * i - f * g), C = d * h - e * g;
-    const float det = a * A + b * B + c * C;
-    D3DMATRIX r = Identity();
-    if (std::fabs(det) < 1e-30f) return r;
-    const float s = 1.0f / det;
-    // Cofactor matrix / det is the inverse transposed.
-    r.m[0][0] = A * s; r.m[0][1] = B * s; r.m[0][2] = C * s;
-    r.m[1][0] = -(b * i - c * h) * s; r.m[1][1] = (a * i - c * g) * s; r.m[1][2] = -(a * h - b * g) * s;
-    r.m[2][0] = (b * f - c * e) * s; r.m[2][1] = -(a * f - c * d) * s; r.m[2][2] = (a * e - b * d) * s;
-    return r;
-}
-
 GLenum CompareFunc(DWORD f) {
     switch (f) {
     case D3DCMP_NEVER: return GL_NEVER;
@@ -94,10 +66,40 @@ GLenum BlendFactor(DWORD b) {
 // Where each setting sits in a fixed-function program key.
 constexpr int kKeyColorOp = 0, kKeyColorArg = 4, kKeyAlphaOp = 16, kKeyAlphaArg = 20, kKeyResultTemp = 32,
               kKeySpecularAdd = 36, kKeyFog = 37, kKeyFogTable = 38, kKeyAlphaTest = 39, kKeyAlphaFunc = 40,
-              kKeyConstantTexel = 41;
-static_assert(kKeyConstantTexel + 4 == std::tuple_size_v<FixedProgramKey>);
+              kKeyConstantTexel = 41, kKeyInstanced = 45;
+static_assert(kKeyInstanced + 1 == std::tuple_size_v<FixedProgramKey>);
 
 } // namespace
+
+D3DMATRIX GLMatrixMul(const D3DMATRIX& a, const D3DMATRIX& b) {
+    D3DMATRIX r;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            float s = 0;
+            for (int k = 0; k < 4; ++k) s += a.m[i][k] * b.m[k][j];
+            r.m[i][j] = s;
+        }
+    return r;
+}
+
+// Normals of a row-vector transform M go through (M^-1)^T of its 3x3 part.
+D3DMATRIX GLNormalMatrix(const D3DMATRIX& m) {
+    const float a = m.m[0][0], b = m.m[0][1], c = m.m[0][2];
+    const float d = m.m[1][0], e = m.m[1][1], f = m.m[1][2];
+    const float g = m.m[2][0], h = m.m[2][1], i = m.m[2][2];
+    const float A = e * i - f * h, B = -(d * i - f * g), C = d * h - e * g;
+    const float det = a * A + b * B + c * C;
+    D3DMATRIX r{};
+    for (int k = 0; k < 4; ++k) r.m[k][k] = 1;
+    if (std::fabs(det) < 1e-30f) return r;
+    const float s = 1.0f / det;
+    // Cofactor matrix / det is the inverse transposed.
+    r.m[0][0] = A * s; r.m[0][1] = B * s; r.m[0][2] = C * s;
+    r.m[1][0] = -(b * i - c * h) * s; r.m[1][1] = (a * i - c * g) * s; r.m[1][2] = -(a * h - b * g) * s;
+    r.m[2][0] = (b * f - c * e) * s; r.m[2][1] = -(a * f - c * d) * s; r.m[2][2] = (a * e - b * d) * s;
+    return r;
+}
+
 
 void ColorToFloats(D3DCOLOR c, float out[4]) {
     out[0] = ((c >> 16) & 0xff) / 255.0f;
@@ -372,6 +374,7 @@ FixedProgramKey GLDevice::FixedKey() const {
     key[kKeyFogTable] = fog ? static_cast<int>(rs_[D3DRS_FOGTABLEMODE]) : 0;
     key[kKeyAlphaTest] = rs_[D3DRS_ALPHATESTENABLE] ? 1 : 0;
     key[kKeyAlphaFunc] = static_cast<int>(rs_[D3DRS_ALPHAFUNC]);
+    key[kKeyInstanced] = instancing_ ? 1 : 0;
     return key;
 }
 
@@ -421,18 +424,21 @@ static std::string SpecialisedFixedFragment(const FixedProgramKey& key) {
 }
 
 GLProgram* GLDevice::FixedProgram() {
-    if (genericFixedFunction) return fixedProgram_.get();
-    if (variant_ && variantSerial_ == stateSerial_) return variant_;
+    if (genericFixedFunction && !instancing_) return fixedProgram_.get();
+    if (variant_ && variantSerial_ == stateSerial_ && variantInstanced_ == instancing_) return variant_;
     const FixedProgramKey key = FixedKey();
     auto it = fixedVariants_.find(key);
     if (it == fixedVariants_.end()) {
         std::string error;
         const std::string source = SpecialisedFixedFragment(key);
-        std::unique_ptr<GLProgram> program(source.empty() ? nullptr : BuildProgram(source, error));
+        std::unique_ptr<GLProgram> program(source.empty() ? nullptr : BuildProgram(source, error, instancing_));
         it = fixedVariants_.emplace(key, std::move(program)).first;
     }
-    variant_ = it->second ? it->second.get() : fixedProgram_.get();
+    // An instanced draw has no program to fall back on: it draws face by
+    // face instead (see DrawPrimitiveInstanced).
+    variant_ = it->second ? it->second.get() : (instancing_ ? nullptr : fixedProgram_.get());
     variantSerial_ = stateSerial_;
+    variantInstanced_ = instancing_;
     return variant_;
 }
 
@@ -442,8 +448,8 @@ void GLDevice::SetTransformUniforms(GLProgram& p) {
         auto it = transforms_.find(s);
         return it == transforms_.end() ? Identity() : it->second;
     };
-    const D3DMATRIX worldView = Mul(transform(D3DTS_WORLD), transform(D3DTS_VIEW));
-    const D3DMATRIX normal = NormalMatrix(worldView);
+    const D3DMATRIX worldView = GLMatrixMul(transform(D3DTS_WORLD), transform(D3DTS_VIEW));
+    const D3DMATRIX normal = GLNormalMatrix(worldView);
     gl.UniformMatrix4fv(p.Uniform(gl, "uWorldView"), 1, GL_FALSE, &worldView.m[0][0]);
     gl.UniformMatrix4fv(p.Uniform(gl, "uNormalMat"), 1, GL_FALSE, &normal.m[0][0]);
 }

@@ -172,6 +172,10 @@ public:
     HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT startIndex,
                                  UINT primitiveCount) override;
     HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData, UINT stride) override;
+    // Recorded as one call: args type, start, primitives, count; floats the
+    // count world matrices, 16 each; data the vertices once.
+    HRESULT DrawPrimitiveInstanced(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount,
+                                   const D3DMATRIX* worlds, UINT count) override;
     HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT primitiveCount,
                                    const void* indexData, D3DFORMAT indexFormat, const void* vertexData,
                                    UINT stride) override;

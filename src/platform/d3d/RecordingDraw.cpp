@@ -58,6 +58,25 @@ HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE t, UINT minIndex,
     return D3D_OK;
 }
 
+HRESULT RecordingDevice::DrawPrimitiveInstanced(D3DPRIMITIVETYPE t, UINT startVertex, UINT primitiveCount,
+                                                const D3DMATRIX* worlds, UINT count) {
+    RecordedCall& c = Record("DrawPrimitiveInstanced", {t, startVertex, primitiveCount, count});
+    c.texture = stageTextures_[0];
+    if (!worlds || count == 0) {
+        c.floats.clear();
+        return D3DERR_INVALIDCALL;
+    }
+    c.floats.assign(&worlds[0].m[0][0], &worlds[0].m[0][0] + size_t{16} * count);
+    transforms_[D3DTS_WORLD] = worlds[count - 1];
+    if (!stream0_ || stride0_ == 0) return D3DERR_INVALIDCALL;
+    auto* vb = static_cast<RecordingVertexBuffer*>(stream0_.get());
+    size_t begin = static_cast<size_t>(startVertex) * stride0_;
+    size_t size = static_cast<size_t>(VertexCount(t, primitiveCount)) * stride0_;
+    if (begin + size > vb->mem.bytes.size()) return D3DERR_INVALIDCALL;
+    KeepVertices(c, vb->mem.bytes.data() + begin, size);
+    return D3D_OK;
+}
+
 HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE t, UINT primitiveCount, const void* vertexData,
                                          UINT stride) {
     RecordedCall& c = Record("DrawPrimitiveUP", {t, primitiveCount, stride});

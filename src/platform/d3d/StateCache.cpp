@@ -166,6 +166,17 @@ HRESULT StateCacheDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveC
     return inner_->DrawPrimitiveUP(type, primitiveCount, vertexData, stride);
 }
 
+HRESULT StateCacheDevice::DrawPrimitiveInstanced(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount,
+                                                 const D3DMATRIX* worlds, UINT count) {
+    const HRESULT hr = inner_->DrawPrimitiveInstanced(type, startVertex, primitiveCount, worlds, count);
+    // The draw leaves the last world on the device; after a failure the
+    // world there is not known.
+    const int slot = TransformSlot(D3DTS_WORLD);
+    transformKnown_[slot] = SUCCEEDED(hr) && worlds && count > 0;
+    if (transformKnown_[slot]) transforms_[slot] = worlds[count - 1];
+    return hr;
+}
+
 HRESULT StateCacheDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices,
                                                  UINT primitiveCount, const void* indexData, D3DFORMAT indexFormat,
                                                  const void* vertexData, UINT stride) {

@@ -85,6 +85,8 @@ public:
         return inner_->DrawIndexedPrimitive(type, minIndex, numVertices, startIndex, primitiveCount);
     }
     HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData, UINT stride) override;
+    HRESULT DrawPrimitiveInstanced(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount,
+                                   const D3DMATRIX* worlds, UINT count) override;
     HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT primitiveCount,
                                    const void* indexData, D3DFORMAT indexFormat, const void* vertexData,
                                    UINT stride) override;

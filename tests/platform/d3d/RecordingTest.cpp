@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/d3d/Recording.h"
+#include "platform/d3d/StateCache.h"
 
 using namespace rdv;
 
@@ -140,6 +141,35 @@ TEST(RecordingDevice, DrawsCaptureTheirVerticesTextureAndWorld) {
     ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, 12), D3D_OK);
     EXPECT_EQ(rec->Calls("DrawPrimitiveUP").at(0)->data.size(), 36u);
     EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);   // UP draw cleared stream 0
+}
+
+TEST(RecordingDevice, InstancedDrawsKeepEveryWorldAndLeaveTheLast) {
+    RecordingDirect3D8 a;
+    auto dev = WithStateCache(MakeDevice(a));
+    auto* rec = a.LastDevice();
+    std::shared_ptr<IDirect3DVertexBuffer8> vb;
+    ASSERT_EQ(dev->CreateVertexBuffer(36 * 3, 0, D3DFVF_ENGINE, D3DPOOL_MANAGED, vb), D3D_OK);
+    dev->SetStreamSource(0, vb, 36);
+    D3DMATRIX worlds[3];
+    for (int i = 0; i < 3; ++i) worlds[i].m[3][0] = static_cast<float>(i + 1);
+    ASSERT_EQ(dev->DrawPrimitiveInstanced(D3DPT_TRIANGLELIST, 0, 1, worlds, 3), D3D_OK);
+    const RecordedCall* draw = rec->Calls("DrawPrimitiveInstanced").at(0);
+    EXPECT_EQ(draw->args, (std::vector<DWORD>{D3DPT_TRIANGLELIST, 0, 1, 3}));
+    ASSERT_EQ(draw->floats.size(), 48u);
+    EXPECT_EQ(draw->floats[12], 1.0f);
+    EXPECT_EQ(draw->floats[44], 3.0f);
+    EXPECT_EQ(draw->data.size(), 3u * 36);
+    EXPECT_EQ(rec->Transform(D3DTS_WORLD).m[3][0], 3.0f);
+    // The cache in front knows the world the draw left: setting it again
+    // is dropped, another world goes through.
+    rec->ClearCalls();
+    dev->SetTransform(D3DTS_WORLD, &worlds[2]);
+    EXPECT_EQ(rec->Count("SetTransform"), 0u);
+    dev->SetTransform(D3DTS_WORLD, &worlds[0]);
+    EXPECT_EQ(rec->Count("SetTransform"), 1u);
+
+    EXPECT_EQ(dev->DrawPrimitiveInstanced(D3DPT_TRIANGLELIST, 0, 1, nullptr, 3), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dev->DrawPrimitiveInstanced(D3DPT_TRIANGLELIST, 1, 1, worlds, 3), D3DERR_INVALIDCALL);
 }
 
 TEST(RecordingDevice, TexturesHoldLockableMemoryAndMipChains) {
