@@ -49,6 +49,9 @@ engGame& Game(Engine& engine) {
 
 engGame::engGame(Engine& engine) : engine_(engine) {
     readInput = [this] { return ReadEngineInput(engine_); };
+    // Asked through the engine's game, so the answer follows whichever game
+    // the engine holds (none: closed).
+    engine_.isMenuOpen = [&engine] { return engine.game && engine.game->menuOpen; };
     const D3DXVECTOR3 up{0, 0, 1};
     for (int p = 0; p < 2; ++p) SetPlayerView(engine_, {-2, 0, 0}, {0, 0, 0}, up, p);
     const D3DXVECTOR3 origin{0, 0, 0}, ahead{1, 0, 0};
