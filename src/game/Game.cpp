@@ -5,6 +5,7 @@
 #include "cameras/View.h"
 #include "core/Engine.h"
 #include "core/Error.h"
+#include "game/BuiltClasses.h"
 #include "graphics/Core.h"
 #include "graphics/Model.h"
 #include "input/Input.h"
@@ -52,6 +53,8 @@ engGame::engGame(Engine& engine) : engine_(engine) {
     // Asked through the engine's game, so the answer follows whichever game
     // the engine holds (none: closed).
     engine_.isMenuOpen = [&engine] { return engine.game && engine.game->menuOpen; };
+    // The levels this game reads are made of its classes.
+    InstallBuiltClasses(engine_);
     const D3DXVECTOR3 up{0, 0, 1};
     for (int p = 0; p < 2; ++p) SetPlayerView(engine_, {-2, 0, 0}, {0, 0, 0}, up, p);
     const D3DXVECTOR3 origin{0, 0, 0}, ahead{1, 0, 0};
