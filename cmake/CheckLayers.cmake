@@ -25,14 +25,14 @@ set(RDV_LAYERS
   "cameras/             cameras    6"
   "objects/             objects    7"
   "tiles/               tiles      8"
-  # The in-game editor is the game's: the menu drives it and it asks the
-  # game whether the menu is open.
-  "editor/              game       9"
-  "game/                game       9"
+  # The in-game editor sits under the game: the menu's editor page drives
+  # it, and it learns whether the menu is open through the engine.
+  "editor/              editor     9"
+  "game/                game       10"
   # Main and the reboot loop tie every subsystem together: the top of the
   # house, though Main lives in core/.
-  "core/Main.           main       10"
-  "main.cpp             main       10"
+  "core/Main.           main       11"
+  "main.cpp             main       11"
 )
 
 if(NOT ROOT)

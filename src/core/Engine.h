@@ -82,6 +82,10 @@ public:
     // The graphics module answers the display mode selected in its mode
     // list (SaveSettings stores it); unset or false: the settings' own size.
     std::function<bool(int& width, int& height)> selectedDisplayMode;
+    // The game answers whether its menu is open (it sets this when it is
+    // made); the editor's camera and cursor stand still under the menu.
+    // Unset: no game, so no menu.
+    std::function<bool()> isMenuOpen;
     // Set by LoadSettings: the input module captures the mouse when true.
     bool mouseCapture = false;
     // Width / height of the selected display mode: graphics sets it, the
@@ -112,7 +116,8 @@ public:
     std::shared_ptr<sndCore> sound;
     std::shared_ptr<engLibrary> library;
     std::shared_ptr<engGame> game;
-    // Level object factories and the 26 static tile objects (level/Registry.h).
+    // Level object factories and the 26 static tile objects
+    // (level/Registry.h); the game installs its classes here.
     std::shared_ptr<engRegistry> registry;
 
     // The light map of the current level (the level sets it when it loads);

@@ -7,7 +7,6 @@
 #include "cameras/View.h"
 #include "core/Engine.h"
 #include "core/Error.h"
-#include "game/Game.h"
 #include "graphics/Core.h"
 #include "graphics/Model.h"
 #include "input/Input.h"
@@ -21,7 +20,7 @@ namespace {
 constexpr float kCell = 1.5f;
 constexpr float kQuarterTurn = 3.14159f / 2;
 
-bool MenuOpen(const Engine& engine) { return engine.game && engine.game->menuOpen; }
+bool MenuOpen(const Engine& engine) { return engine.isMenuOpen && engine.isMenuOpen(); }
 
 D3DXVECTOR3 CrossOf(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
     D3DXVECTOR3 out;

@@ -1,6 +1,11 @@
 // The game's table of level classes. It lives at the top of the world
-// because only the game knows every class; the level library asks for it
-// through RegisterBuiltClasses (level/Registry.h) and knows none of them.
+// because only the game knows every class; the level library knows none of
+// them and is handed a filled registry.
+#include "game/BuiltClasses.h"
+
+#include <memory>
+
+#include "core/Engine.h"
 #include "level/Registry.h"
 
 #include "cameras/Cameras.h"
@@ -52,6 +57,14 @@ void RegisterBuiltClasses(engRegistry& registry) {
     registry.Register("System.LaunchFloor", [](Engine& e, engLevel& l) { return std::make_unique<scrLaunchfloor>(e, l); });
     registry.Register("System.BreakWallSpecial", [](Engine& e, engLevel& l) { return std::make_unique<scrBreakWall>(e, l); });
     registry.Register("System.SliderFloor", [](Engine& e, engLevel& l) { return std::make_unique<scrSliderFloor>(e, l); });
+}
+
+engRegistry& InstallBuiltClasses(Engine& engine) {
+    if (!engine.registry) {
+        engine.registry = std::make_shared<engRegistry>();
+        RegisterBuiltClasses(*engine.registry);
+    }
+    return *engine.registry;
 }
 
 } // namespace rdv

@@ -5,6 +5,7 @@
 #include "cameras/View.h"
 #include "core/Engine.h"
 #include "core/Error.h"
+#include "game/BuiltClasses.h"
 #include "graphics/Core.h"
 #include "graphics/Model.h"
 #include "input/Input.h"
@@ -49,6 +50,11 @@ engGame& Game(Engine& engine) {
 
 engGame::engGame(Engine& engine) : engine_(engine) {
     readInput = [this] { return ReadEngineInput(engine_); };
+    // Asked through the engine's game, so the answer follows whichever game
+    // the engine holds (none: closed).
+    engine_.isMenuOpen = [&engine] { return engine.game && engine.game->menuOpen; };
+    // The levels this game reads are made of its classes.
+    InstallBuiltClasses(engine_);
     const D3DXVECTOR3 up{0, 0, 1};
     for (int p = 0; p < 2; ++p) SetPlayerView(engine_, {-2, 0, 0}, {0, 0, 0}, up, p);
     const D3DXVECTOR3 origin{0, 0, 0}, ahead{1, 0, 0};

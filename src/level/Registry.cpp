@@ -42,10 +42,8 @@ const ObjectFactory* engRegistry::Find(const std::string& name) const {
 }
 
 engRegistry& Registry(Engine& engine) {
-    if (!engine.registry) {
-        engine.registry = std::make_shared<engRegistry>();
-        RegisterBuiltClasses(*engine.registry);
-    }
+    if (!engine.registry)
+        throw std::logic_error("no level classes installed: the program fills engine.registry before reading a level");
     return *engine.registry;
 }
 

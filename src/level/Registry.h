@@ -2,14 +2,14 @@
 // The class registry: level-file section names ("System.Ball",
 // "System.MoveChain" ...) to the factories that make the objects, and the
 // table of the 26 shared static tile objects. One registry per engine
-// (engine.registry, made on first use).
+// (engine.registry).
 //
 // Every creation name of the game is known here from the start; a class
 // whose code has not been registered raises the same "Invalid object" error
-// as a name that does not exist. A module adds its classes with
-// Register(name, factory), called from RegisterBuiltClasses
-// (game/BuiltClasses.cpp: one line per class). The level library names no
-// class of its own: the game, at the top of the world, fills the table.
+// as a name that does not exist. The level library names no class of its
+// own: the top of the program makes the engine's registry and fills it
+// (the game's class table, game/BuiltClasses.h, one Register line per
+// class) before a level is read.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -62,13 +62,10 @@ private:
     std::map<std::string, ObjectFactory, std::less<>> factories_;
 };
 
-// The engine's registry; made (and filled by RegisterBuiltClasses) on first use.
+// The engine's registry. One that nobody installed is a programming error
+// (std::logic_error), not an empty table: that would refuse every class of
+// every level as "Invalid object" and look like a broken level file.
 engRegistry& Registry(Engine& engine);
-
-// Adds the factory of every class built so far and the static tiles'
-// factory. Defined by the game (game/BuiltClasses.cpp), which knows every
-// class; each module's classes are registered there with one line.
-void RegisterBuiltClasses(engRegistry& registry);
 
 // Creates the 26 static tile objects into the registry's table, in tile
 // code order (Wall ... Water), and marks the table loaded. A table already

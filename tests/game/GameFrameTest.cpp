@@ -1,6 +1,7 @@
 #include "game/Game.h"
 
 #include "GameTestSupport.h"
+#include "game/BuiltClasses.h"
 #include "level/Level.h"
 #include "level/Object.h"
 #include "level/Registry.h"
@@ -32,7 +33,7 @@ class GameFrameTest : public GameTest {
 protected:
     void SetUp() override {
         GameTest::SetUp();
-        Registry(engine).Register("System.Ball", [this](Engine&, engLevel&) {
+        InstallBuiltClasses(engine).Register("System.Ball", [this](Engine&, engLevel&) {
             return std::make_unique<ElapsedProbe>(ticks);
         });
         engine.settings.width = 640;
@@ -151,7 +152,7 @@ TEST_F(GameFrameTest, EngineTeardownReleasesEachLevelsLightMapOnce) {
     {
         Engine other;
         other.programFolder = folder;
-        Registry(other).Register("System.Ball", [this](Engine&, engLevel&) {
+        InstallBuiltClasses(other).Register("System.Ball", [this](Engine&, engLevel&) {
             return std::make_unique<ElapsedProbe>(ticks);
         });
         Game(other).ReplaceLevel("solo");

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/Engine.h"
+#include "game/BuiltClasses.h"
 #include "graphics/Core.h"
 #include "headless/ModelSnapshot.h"
 #include "level/Level.h"
@@ -26,6 +27,7 @@ protected:
         engine_.programFolder = RDV_GAME_DIR;
         shot_ = std::make_unique<ModelSnapshot>(engine_, kW, kH);
         if (!shot_->ok()) GTEST_SKIP() << "no OpenGL: " << shot_->error();
+        InstallBuiltClasses(engine_);
         LoadSystemClasses(engine_);
     }
     void TearDown() override {

@@ -12,6 +12,7 @@
 
 #include "core/Engine.h"
 #include "core/Error.h"
+#include "game/BuiltClasses.h"
 #include "level/Level.h"
 #include "level/Object.h"
 #include "level/Registry.h"
@@ -67,7 +68,8 @@ protected:
         std::filesystem::create_directories(folder / "maps");
         engine.programFolder = folder;
         engine.log.SetCapture(&logLines);
-        auto& registry = Registry(engine);
+        // The game's classes, with doubles for the ones these tests watch.
+        auto& registry = InstallBuiltClasses(engine);
         registry.Register("System.Ball", [](Engine&, engLevel&) {
             return std::make_unique<ProbeObject>("System.Objects.Player.Ball", "-Ball");
         });

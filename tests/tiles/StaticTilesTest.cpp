@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Engine.h"
+#include "game/BuiltClasses.h"
 #include "level/Object.h"
 #include "level/Registry.h"
 #include "tiles/StaticTiles.h"
@@ -47,6 +48,7 @@ const Expected kFamily[] = {
 
 TEST(StaticTiles, EveryTileAnswersFromBothSides) {
     Engine engine;
+    InstallBuiltClasses(engine);
     LoadSystemClasses(engine);
     for (const Expected& e : kFamily) {
         LevelObject* tile = SystemTile(engine, e.code);
@@ -79,6 +81,7 @@ TEST(StaticTiles, ToolTipsComeFromTheLanguageStrings) {
     Engine engine;
     engine.languageStrings.resize(92);
     for (int i = 0; i < 92; ++i) engine.languageStrings[static_cast<size_t>(i)] = "text " + std::to_string(i);
+    InstallBuiltClasses(engine);
     LoadSystemClasses(engine);
     EXPECT_EQ(SystemTile(engine, 1)->ToolTipText(), "text 60");
     EXPECT_EQ(SystemTile(engine, 17)->ToolTipText(), "text 69");

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/Engine.h"
+#include "game/BuiltClasses.h"
 #include "graphics/Core.h"
 #include "level/Level.h"
 #include "level/Registry.h"
@@ -55,7 +56,8 @@ void DrawLevelFrame(Engine& engine, engLevel& level, int32_t ms, const LevelSnap
 
 std::unique_ptr<engLevel> DrawLevelSnapshot(Engine& engine, const std::string& name, int32_t ms,
                                             const LevelSnapshotView* view) {
-    if (!Registry(engine).tilesLoaded) LoadSystemClasses(engine);
+    // Any level, drawn with the game's own classes (or a test's doubles).
+    if (!InstallBuiltClasses(engine).tilesLoaded) LoadSystemClasses(engine);
     auto level = std::make_unique<engLevel>(engine);
     level->LoadLevel(name);
     // Without an asked-for view, a level with a director is seen as player 0

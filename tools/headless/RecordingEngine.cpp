@@ -2,6 +2,7 @@
 #include "headless/RecordingEngine.h"
 
 #include "core/Subsystems.h"
+#include "game/BuiltClasses.h"
 
 namespace rdv {
 
@@ -40,6 +41,7 @@ std::unique_ptr<RecordingEngine> MakeRecordingEngine(const std::filesystem::path
     e.platform.clock = t->clock;
     e.settings = RecordingSettings();
     e.log.SetCapture(&t->log);
+    InstallBuiltClasses(e);
     if (init) InitGraphics(e);
     return t;
 }

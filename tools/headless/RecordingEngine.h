@@ -11,7 +11,8 @@
 // The engine gets a headless host (message boxes answer their default
 // button unless t->host->answers says otherwise), a manual clock, every log
 // line in t->log, and settings a 1024 x 768 desktop honours: 640 x 480
-// windowed, 32-bit, hardware device, every feature switch on.
+// windowed, 32-bit, hardware device, every feature switch on. Its registry
+// holds every level class of the game (tests may put doubles in).
 #include <filesystem>
 #include <memory>
 #include <vector>
