@@ -150,6 +150,11 @@ void BM_GLFramesFullGrid(benchmark::State& state) {
 }
 BENCHMARK(BM_GLFramesFullGrid)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
+void BM_GLFramesFullGridOpaque(benchmark::State& state) {
+    RunGLFrames(state, WriteFullLevel(kGame, "rdv_bench_gl_full_opaque", true), "full", "RDV_BENCH_PNG_FULL_OPAQUE");
+}
+BENCHMARK(BM_GLFramesFullGridOpaque)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
 // The game from nothing to its first frame of the entry level, as the
 // program runs it (SDL host window, GL device, input, sound with SDL's dummy
 // audio driver where there is no sound card), then shut down again.
