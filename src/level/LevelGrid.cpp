@@ -205,6 +205,26 @@ void AddExtent(std::vector<std::pair<float, float>>& pieces, float lo, float hi)
     pieces.assign(1, {std::min(all.first, lo), std::max(all.second, hi)});
 }
 
+// The point the view takes to the origin: eye x R + t = 0 for the view's
+// 3 x 3 part R and translation t. False when R cannot be inverted.
+bool EyeOf(const D3DMATRIX& v, float eye[3]) {
+    const double a = v.m[0][0], b = v.m[0][1], c = v.m[0][2];
+    const double d = v.m[1][0], e = v.m[1][1], f = v.m[1][2];
+    const double g = v.m[2][0], h = v.m[2][1], i = v.m[2][2];
+    const double det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
+    if (!std::isfinite(det) || std::fabs(det) < 1e-12) return false;
+    // The inverse's columns by cofactors; eye = -t x R^-1.
+    const double inv[3][3] = {{(e * i - f * h) / det, (c * h - b * i) / det, (b * f - c * e) / det},
+                              {(f * g - d * i) / det, (a * i - c * g) / det, (c * d - a * f) / det},
+                              {(d * h - e * g) / det, (b * g - a * h) / det, (a * e - b * d) / det}};
+    for (int j = 0; j < 3; ++j) {
+        const double p = -(v.m[3][0] * inv[0][j] + v.m[3][1] * inv[1][j] + v.m[3][2] * inv[2][j]);
+        if (!std::isfinite(p)) return false;
+        eye[j] = static_cast<float>(p);
+    }
+    return true;
+}
+
 bool Meets(const std::vector<std::pair<float, float>>& pieces, float lo, float hi) {
     for (const auto& p : pieces)
         if (lo <= p.second && hi >= p.first) return true;
@@ -236,22 +256,14 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
     // batched one without writing a pixel, since it is already drawn).
     ViewVolume volume;
     float eye[3] = {0, 0, 0};
+    bool eyeKnown = false;   // without it, nothing goes ahead of a blended face
     IDirect3DDevice8* device = engine_.gfx ? engine_.gfx->Device() : nullptr;
     if (!draw && device) {
         D3DMATRIX view, projection;
         if (SUCCEEDED(device->GetTransform(D3DTS_VIEW, &view)) &&
             SUCCEEDED(device->GetTransform(D3DTS_PROJECTION, &projection))) {
             volume = ViewVolume(view, projection);
-            // The eye is where the view takes to the origin (its rows are
-            // at right angles).
-            for (int i = 0; i < 3; ++i) {
-                float s = 0, n = 0;
-                for (int j = 0; j < 3; ++j) {
-                    s += view.m[3][j] * view.m[i][j];
-                    n += view.m[i][j] * view.m[i][j];
-                }
-                eye[i] = n > 0 ? -s / n : 0;
-            }
+            eyeKnown = EyeOf(view, eye);
         }
     }
     struct Tile {
@@ -332,7 +344,8 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
                     bool ahead = false;
                     for (size_t a = 0; a < 3 && !ahead; ++a) {
                         const float lo = centre[a] - half[a], hi = centre[a] + half[a];
-                        ahead = !Meets(gridOthersInPlace_[a], std::min(lo, eye[a]), std::max(hi, eye[a])) &&
+                        ahead = (gridOthersInPlace_[a].empty() ||
+                                 (eyeKnown && !Meets(gridOthersInPlace_[a], std::min(lo, eye[a]), std::max(hi, eye[a])))) &&
                                 !Meets(gridOpaqueInPlace_[a], lo, hi);
                         for (size_t j = 0; j < batchesUsed && ahead; ++j)
                             if (j != k) ahead = !Meets(gridBatches_[j].extents[a], lo, hi);
