@@ -31,6 +31,7 @@ namespace rdv {
     X(PFNGLGETACTIVEUNIFORMPROC, GetActiveUniform)                                       \
     X(PFNGLUNIFORM1IPROC, Uniform1i)                                                     \
     X(PFNGLUNIFORM1FPROC, Uniform1f)                                                     \
+    X(PFNGLUNIFORM1FVPROC, Uniform1fv)                                                   \
     X(PFNGLUNIFORM1IVPROC, Uniform1iv)                                                   \
     X(PFNGLUNIFORM2FVPROC, Uniform2fv)                                                   \
     X(PFNGLUNIFORM3FVPROC, Uniform3fv)                                                   \

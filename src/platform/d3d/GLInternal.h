@@ -253,9 +253,10 @@ struct GLProgram {
 
 // The settings a fixed-function program is compiled for: stage operations
 // and arguments, result registers, constant texels, specular add, fog, the
-// alpha test, and whether the matrices come per instance (positions in
-// GLState.cpp).
-using FixedProgramKey = std::array<int, 46>;
+// alpha test, whether the matrices come per instance, and the vertex stage's
+// settings: vertex layout, lighting and its lights' kinds, vertex fog and
+// texture coordinates (positions in GLState.cpp).
+using FixedProgramKey = std::array<int, 82>;
 
 // A Direct3D colour as RGBA floats in 0..1.
 void ColorToFloats(D3DCOLOR c, float out[4]);
@@ -369,7 +370,9 @@ private:
     void Changed() { ++stateSerial_; }
     // instanced: the vertex stage reads the world-view and normal matrices
     // from per-instance attributes 8 to 14 instead of uniforms.
-    GLProgram* BuildProgram(const std::string& fragmentSource, std::string& error, bool instanced = false);
+    // vertexStage: the vertex stage's source (empty: the generic one).
+    GLProgram* BuildProgram(const std::string& fragmentSource, std::string& error, bool instanced = false,
+                            const std::string& vertexStage = {});
     // Fills instanceData_ with the matrices of each world for the
     // instanced vertex stage.
     void PrepareInstances(const D3DMATRIX* worlds, UINT count);

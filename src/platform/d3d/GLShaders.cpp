@@ -67,7 +67,8 @@ uniform int uLightCount;
 uniform vec4 uLightDiffuse[8];
 uniform vec4 uLightSpecular[8];
 uniform vec4 uLightAmbient[8];
-uniform vec4 uLightPosition[8];  // camera space; w = light type
+uniform vec4 uLightPosition[8];  // camera space
+uniform float uLightType[8];
 uniform vec4 uLightDirection[8]; // camera space, unit length
 uniform vec4 uLightAtten[8];     // a0, a1, a2, range
 uniform vec4 uLightSpot[8];      // cos(theta / 2), cos(phi / 2), falloff
@@ -163,7 +164,7 @@ void main() {
             vec3 toViewer = uLocalViewer ? normalize(-eye) : vec3(0.0, 0.0, -1.0);
             for (int i = 0; i < 8; ++i) {
                 if (i >= uLightCount) break;
-                float type = uLightPosition[i].w;
+                float type = uLightType[i];
                 vec3 L;
                 float atten = 1.0;
                 if (type > 2.5) {
@@ -389,9 +390,10 @@ std::string WrapPixelShader(const std::string& source) {
            "\nvoid main() {\n    rdvPixelShaderMain();\n    gl_FragColor = rdvFinish(gl_FragColor);\n}\n";
 }
 
-GLProgram* GLDevice::BuildProgram(const std::string& fragmentSource, std::string& error, bool instanced) {
+GLProgram* GLDevice::BuildProgram(const std::string& fragmentSource, std::string& error, bool instanced,
+                                   const std::string& vertexStage) {
     const GLFuncs& gl = *gl_;
-    std::string vertexSource = kGLVertexSource;
+    std::string vertexSource = vertexStage.empty() ? std::string(kGLVertexSource) : vertexStage;
     if (instanced) vertexSource.insert(vertexSource.find('\n') + 1, "#define RDV_INSTANCED 1\n");
     const GLuint vs = Compile(gl, GL_VERTEX_SHADER, vertexSource, error);
     if (!vs) return nullptr;

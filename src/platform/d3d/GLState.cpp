@@ -9,6 +9,7 @@
 
 namespace rdv {
 
+extern const char* const kGLVertexSource;
 extern const char* const kGLFixedFragmentSource;
 extern const char* const kGLFogFunctions;
 
@@ -66,8 +67,12 @@ GLenum BlendFactor(DWORD b) {
 // Where each setting sits in a fixed-function program key.
 constexpr int kKeyColorOp = 0, kKeyColorArg = 4, kKeyAlphaOp = 16, kKeyAlphaArg = 20, kKeyResultTemp = 32,
               kKeySpecularAdd = 36, kKeyFog = 37, kKeyFogTable = 38, kKeyAlphaTest = 39, kKeyAlphaFunc = 40,
-              kKeyConstantTexel = 41, kKeyInstanced = 45;
-static_assert(kKeyInstanced + 1 == std::tuple_size_v<FixedProgramKey>);
+              kKeyConstantTexel = 41, kKeyInstanced = 45, kKeyVertexFlags = 46, kKeyMatSource = 55, kKeyLightCount = 59,
+              kKeyLightType = 60, kKeyFogVertex = 68, kKeyRangeFog = 69, kKeyTexIndex = 70, kKeyTexFlags = 74,
+              kKeyTexSetSize = 78;
+static_assert(kKeyTexSetSize + 4 == std::tuple_size_v<FixedProgramKey>);
+// kKeyVertexFlags + 0..8: rhw, normal, diffuse, specular, lighting, colour
+// vertex, local viewer, normalize, specular enable.
 
 } // namespace
 
@@ -375,6 +380,42 @@ FixedProgramKey GLDevice::FixedKey() const {
     key[kKeyAlphaTest] = rs_[D3DRS_ALPHATESTENABLE] ? 1 : 0;
     key[kKeyAlphaFunc] = static_cast<int>(rs_[D3DRS_ALPHAFUNC]);
     key[kKeyInstanced] = instancing_ ? 1 : 0;
+
+    // The vertex stage: what the layout has, and the settings it reads.
+    GLVertexLayout layout;
+    if (vertexShader_ & 1) {
+        auto it = vertexShaders_.find(vertexShader_);
+        if (it != vertexShaders_.end()) layout = it->second.layout;
+    } else {
+        layout = LayoutFromFvf(vertexShader_);
+    }
+    const bool lighting = rs_[D3DRS_LIGHTING] != 0 && !layout.rhw;
+    const int flags[9] = {layout.rhw ? 1 : 0, layout.normal >= 0 ? 1 : 0, layout.diffuse >= 0 ? 1 : 0,
+                          layout.specular >= 0 ? 1 : 0, lighting ? 1 : 0,
+                          lighting && rs_[D3DRS_COLORVERTEX] ? 1 : 0, lighting && rs_[D3DRS_LOCALVIEWER] ? 1 : 0,
+                          lighting && rs_[D3DRS_NORMALIZENORMALS] ? 1 : 0,
+                          lighting && rs_[D3DRS_SPECULARENABLE] ? 1 : 0};
+    for (int i = 0; i < 9; ++i) key[static_cast<size_t>(kKeyVertexFlags + i)] = flags[i];
+    if (lighting) {
+        const D3DRENDERSTATETYPE sources[4] = {D3DRS_DIFFUSEMATERIALSOURCE, D3DRS_AMBIENTMATERIALSOURCE,
+                                               D3DRS_SPECULARMATERIALSOURCE, D3DRS_EMISSIVEMATERIALSOURCE};
+        for (int i = 0; i < 4; ++i) key[static_cast<size_t>(kKeyMatSource + i)] = static_cast<int>(rs_[sources[i]]);
+        int count = 0;
+        for (const auto& [index, on] : lightEnabled_) {
+            if (!on || count >= 8) continue;
+            auto light = lights_.find(index);
+            key[static_cast<size_t>(kKeyLightType + count)] = light == lights_.end() ? 0 : static_cast<int>(light->second.Type);
+            ++count;
+        }
+        key[kKeyLightCount] = count;
+    }
+    key[kKeyFogVertex] = fog && rs_[D3DRS_FOGTABLEMODE] == D3DFOG_NONE ? static_cast<int>(rs_[D3DRS_FOGVERTEXMODE]) : 0;
+    key[kKeyRangeFog] = rs_[D3DRS_RANGEFOGENABLE] ? 1 : 0;
+    for (int s = 0; s < 4; ++s) {
+        key[static_cast<size_t>(kKeyTexIndex + s)] = static_cast<int>(tss_[s][D3DTSS_TEXCOORDINDEX] & 0x7);
+        key[static_cast<size_t>(kKeyTexFlags + s)] = static_cast<int>(tss_[s][D3DTSS_TEXTURETRANSFORMFLAGS]);
+        key[static_cast<size_t>(kKeyTexSetSize + s)] = layout.tex[static_cast<size_t>(s)] >= 0 ? layout.texSize[static_cast<size_t>(s)] : 2;
+    }
     return key;
 }
 
@@ -423,6 +464,49 @@ static std::string SpecialisedFixedFragment(const FixedProgramKey& key) {
     return source;
 }
 
+// The fixed-function vertex stage with the settings of `key` written in as
+// constants, so the compiler drops the lights, colour sources and texture
+// coordinate paths they do not use. Empty when the source does not have the
+// expected declarations.
+static std::string SpecialisedFixedVertex(const FixedProgramKey& key) {
+    std::string source = kGLVertexSource;
+    auto at = [&](int i) { return key[static_cast<size_t>(i)]; };
+    auto ints = [&](int from, int count) {
+        std::string out = "int[" + std::to_string(count) + "](";
+        for (int i = 0; i < count; ++i) out += (i ? ", " : "") + std::to_string(at(from + i));
+        return out + ")";
+    };
+    auto boolean = [&](int i) { return std::string(at(i) ? "true;" : "false;"); };
+    std::string types = "float[8](";
+    for (int i = 0; i < 8; ++i) types += (i ? ", " : "") + std::to_string(at(kKeyLightType + i)) + ".0";
+    types += ")";
+    const std::pair<std::string, std::string> declarations[] = {
+        {"uniform bool uRhw;", "const bool uRhw = " + boolean(kKeyVertexFlags)},
+        {"uniform bool uHasNormal;", "const bool uHasNormal = " + boolean(kKeyVertexFlags + 1)},
+        {"uniform bool uHasDiffuse;", "const bool uHasDiffuse = " + boolean(kKeyVertexFlags + 2)},
+        {"uniform bool uHasSpecular;", "const bool uHasSpecular = " + boolean(kKeyVertexFlags + 3)},
+        {"uniform bool uLighting;", "const bool uLighting = " + boolean(kKeyVertexFlags + 4)},
+        {"uniform bool uColorVertex;", "const bool uColorVertex = " + boolean(kKeyVertexFlags + 5)},
+        {"uniform bool uLocalViewer;", "const bool uLocalViewer = " + boolean(kKeyVertexFlags + 6)},
+        {"uniform bool uNormalize;", "const bool uNormalize = " + boolean(kKeyVertexFlags + 7)},
+        {"uniform bool uSpecularEnable;", "const bool uSpecularEnable = " + boolean(kKeyVertexFlags + 8)},
+        {"uniform int uMatSource[4];", "const int uMatSource[4] = " + ints(kKeyMatSource, 4) + ";"},
+        {"uniform int uLightCount;", "const int uLightCount = " + std::to_string(at(kKeyLightCount)) + ";"},
+        {"uniform float uLightType[8];", "const float uLightType[8] = " + types + ";"},
+        {"uniform int uFogVertexMode;", "const int uFogVertexMode = " + std::to_string(at(kKeyFogVertex)) + ";"},
+        {"uniform bool uRangeFog;", "const bool uRangeFog = " + boolean(kKeyRangeFog)},
+        {"uniform int uTexIndex[4];", "const int uTexIndex[4] = " + ints(kKeyTexIndex, 4) + ";"},
+        {"uniform int uTexSetSize[4];", "const int uTexSetSize[4] = " + ints(kKeyTexSetSize, 4) + ";"},
+        {"uniform int uTexFlags[4];", "const int uTexFlags[4] = " + ints(kKeyTexFlags, 4) + ";"},
+    };
+    for (const auto& [from, to] : declarations) {
+        const size_t pos = source.find(from);
+        if (pos == std::string::npos) return {};
+        source.replace(pos, from.size(), to);
+    }
+    return source;
+}
+
 GLProgram* GLDevice::FixedProgram() {
     if (genericFixedFunction && !instancing_) return fixedProgram_.get();
     if (variant_ && variantSerial_ == stateSerial_ && variantInstanced_ == instancing_) return variant_;
@@ -431,7 +515,9 @@ GLProgram* GLDevice::FixedProgram() {
     if (it == fixedVariants_.end()) {
         std::string error;
         const std::string source = SpecialisedFixedFragment(key);
-        std::unique_ptr<GLProgram> program(source.empty() ? nullptr : BuildProgram(source, error, instancing_));
+        const std::string vertex = SpecialisedFixedVertex(key);
+        std::unique_ptr<GLProgram> program(source.empty() || vertex.empty() ? nullptr
+                                                                           : BuildProgram(source, error, instancing_, vertex));
         it = fixedVariants_.emplace(key, std::move(program)).first;
     }
     // An instanced draw has no program to fall back on: it draws face by
@@ -504,6 +590,7 @@ void GLDevice::SetProgramUniforms(GLProgram& p) {
 
     // Lights are given in world space; lighting runs in camera space.
     float ld[32] = {}, ls[32] = {}, la[32] = {}, lp[32] = {}, ldir[32] = {}, lat[32] = {}, lspot[32] = {};
+    float types[8] = {};
     int count = 0;
     for (const auto& [index, on] : lightEnabled_) {
         if (!on || count >= 8) continue;
@@ -518,7 +605,8 @@ void GLDevice::SetProgramUniforms(GLProgram& p) {
         float* pos = lp + 4 * count;
         for (int j = 0; j < 3; ++j)
             pos[j] = P.x * view.m[0][j] + P.y * view.m[1][j] + P.z * view.m[2][j] + view.m[3][j];
-        pos[3] = static_cast<float>(l.Type);
+        pos[3] = 0;
+        types[count] = static_cast<float>(l.Type);
         const D3DVECTOR& D = l.Direction;
         float* dir = ldir + 4 * count;
         for (int j = 0; j < 3; ++j) dir[j] = D.x * view.m[0][j] + D.y * view.m[1][j] + D.z * view.m[2][j];
@@ -538,6 +626,7 @@ void GLDevice::SetProgramUniforms(GLProgram& p) {
     gl.Uniform4fv(u("uLightSpecular"), 8, ls);
     gl.Uniform4fv(u("uLightAmbient"), 8, la);
     gl.Uniform4fv(u("uLightPosition"), 8, lp);
+    gl.Uniform1fv(u("uLightType"), 8, types);
     gl.Uniform4fv(u("uLightDirection"), 8, ldir);
     gl.Uniform4fv(u("uLightAtten"), 8, lat);
     gl.Uniform4fv(u("uLightSpot"), 8, lspot);

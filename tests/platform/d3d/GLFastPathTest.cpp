@@ -103,6 +103,95 @@ TEST_F(GLFastPathTest, OneColourTexturesDrawAsSampledOnes) {
     EXPECT_RGB_NEAR(Pixel(kQ, kQ), 0, 0, 0, 0);
 }
 
+TEST_F(GLFastPathTest, VertexStagesCompiledForTheirSettingsLightAsTheGenericOne) {
+    // A lit quad, tilted, through a perspective, with lights of each kind,
+    // specular, vertex fog and a transformed texture coordinate: the
+    // program compiled for these settings must give the generic one's
+    // pixels exactly.
+    D3DMATRIX world = Identity(), view = Identity(), projection{};
+    world.m[1][1] = 0.8f;
+    world.m[1][2] = 0.6f;
+    world.m[2][1] = -0.6f;
+    world.m[2][2] = 0.8f;
+    view.m[3][2] = 2.5f;
+    projection.m[0][0] = projection.m[1][1] = 1.5f;
+    projection.m[2][2] = 1.0f;
+    projection.m[2][3] = 1;
+    projection.m[3][2] = -0.1f;
+    dev_->SetTransform(D3DTS_WORLD, &world);
+    dev_->SetTransform(D3DTS_VIEW, &view);
+    dev_->SetTransform(D3DTS_PROJECTION, &projection);
+    dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    D3DMATERIAL8 material{};
+    material.Diffuse = {0.9f, 0.8f, 0.7f, 1};
+    material.Ambient = {0.3f, 0.3f, 0.4f, 1};
+    material.Specular = {1, 1, 1, 1};
+    material.Power = 12;
+    dev_->SetMaterial(&material);
+    D3DLIGHT8 lights[3]{};
+    lights[0].Type = D3DLIGHT_DIRECTIONAL;
+    lights[0].Diffuse = {0.5f, 0.4f, 0.3f, 1};
+    lights[0].Direction = {0.2f, -0.3f, 1};
+    lights[1].Type = D3DLIGHT_POINT;
+    lights[1].Diffuse = {0.2f, 0.6f, 0.2f, 1};
+    lights[1].Specular = {0.5f, 0.5f, 0.5f, 1};
+    lights[1].Position = {0.4f, 0.3f, -1.5f};
+    lights[1].Range = 10;
+    lights[1].Attenuation0 = 1;
+    lights[1].Attenuation1 = 0.2f;
+    lights[2].Type = D3DLIGHT_SPOT;
+    lights[2].Diffuse = {0.1f, 0.2f, 0.9f, 1};
+    lights[2].Ambient = {0.1f, 0.1f, 0.1f, 1};
+    lights[2].Position = {-0.5f, 0, -2};
+    lights[2].Direction = {0.3f, 0, 1};
+    lights[2].Range = 10;
+    lights[2].Attenuation0 = 1;
+    lights[2].Theta = 0.3f;
+    lights[2].Phi = 0.9f;
+    lights[2].Falloff = 1;
+    for (DWORD i = 0; i < 3; ++i) dev_->SetLight(i, &lights[i]);
+    dev_->SetRenderState(D3DRS_LIGHTING, 1);
+    dev_->SetRenderState(D3DRS_AMBIENT, D3DCOLOR_XRGB(20, 30, 40));
+    dev_->SetTexture(0, Filled(4, 4, D3DFMT_A8R8G8B8, 0xFFC08040u));
+    SetTexel(*Filled(4, 4, D3DFMT_A8R8G8B8, 0xFFFFFFFFu), 4, 4, 1, 2, 0xFF203040u);
+    auto quad = [&] {
+        DrawUP({{-0.8f, 0.8f, 0, 0, 0, -1, D3DCOLOR_XRGB(255, 200, 100), 0, 0},
+                {0.8f, 0.8f, 0, 0.3f, 0, -1, D3DCOLOR_XRGB(100, 255, 200), 1, 0},
+                {-0.8f, -0.8f, 0, 0, 0.3f, -1, D3DCOLOR_XRGB(200, 100, 255), 0, 1},
+                {0.8f, -0.8f, 0, 0.3f, 0.3f, -1, D3DCOLOR_XRGB(255, 255, 255), 1, 1}},
+               D3DPT_TRIANGLESTRIP);
+    };
+    for (DWORD on = 1; on <= 3; ++on) {
+        dev_->LightEnable(on - 1, 1);
+        ExpectSameAsGeneric(quad, "lights");
+    }
+    dev_->SetRenderState(D3DRS_SPECULARENABLE, 1);
+    dev_->SetRenderState(D3DRS_LOCALVIEWER, 1);
+    dev_->SetRenderState(D3DRS_NORMALIZENORMALS, 1);
+    ExpectSameAsGeneric(quad, "specular");
+    dev_->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
+    dev_->SetRenderState(D3DRS_FOGENABLE, 1);
+    dev_->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    const float start = 2.0f, end = 3.5f;
+    dev_->SetRenderState(D3DRS_FOGSTART, *reinterpret_cast<const DWORD*>(&start));
+    dev_->SetRenderState(D3DRS_FOGEND, *reinterpret_cast<const DWORD*>(&end));
+    dev_->SetRenderState(D3DRS_FOGCOLOR, D3DCOLOR_XRGB(90, 90, 120));
+    ExpectSameAsGeneric(quad, "colour source and vertex fog");
+    D3DMATRIX scroll = Identity();
+    scroll.m[2][0] = 0.25f;
+    scroll.m[0][0] = 2;
+    dev_->SetTransform(D3DTS_TEXTURE0, &scroll);
+    dev_->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    ExpectSameAsGeneric(quad, "texture transform");
+    const auto lit = Picture();
+    dev_->SetRenderState(D3DRS_LIGHTING, 0);
+    ExpectSameAsGeneric(quad, "unlit");
+    // The quad is drawn, and the lights change it.
+    EXPECT_NE(lit, Picture());
+    const Rgba centre = Pixel(kSize / 2, kSize / 2);
+    EXPECT_FALSE(centre.r == 10 && centre.g == 20 && centre.b == 30);
+}
+
 TEST_F(GLFastPathTest, ATextureRefilledWhileBoundDrawsItsNewTexels) {
     Setup2D();
     dev_->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_POINT);
