@@ -258,6 +258,17 @@ struct GLProgram {
 // texture coordinates (positions in GLState.cpp).
 using FixedProgramKey = std::array<int, 82>;
 
+// Where each setting sits in a fixed-function program key.
+inline constexpr int kKeyColorOp = 0, kKeyColorArg = 4, kKeyAlphaOp = 16, kKeyAlphaArg = 20, kKeyResultTemp = 32,
+              kKeySpecularAdd = 36, kKeyFog = 37, kKeyFogTable = 38, kKeyAlphaTest = 39, kKeyAlphaFunc = 40,
+              kKeyConstantTexel = 41, kKeyInstanced = 45, kKeyVertexFlags = 46, kKeyMatSource = 55, kKeyLightCount = 59,
+              kKeyLightType = 60, kKeyFogVertex = 68, kKeyRangeFog = 69, kKeyTexIndex = 70, kKeyTexFlags = 74,
+              kKeyTexSetSize = 78;
+static_assert(kKeyTexSetSize + 4 == std::tuple_size_v<FixedProgramKey>);
+// kKeyVertexFlags + 0..8: rhw, normal, diffuse, specular, lighting, colour
+// vertex, local viewer, normalize, specular enable.
+
+
 // A Direct3D colour as RGBA floats in 0..1.
 void ColorToFloats(D3DCOLOR c, float out[4]);
 // a x b, and the matrix normals go through for row-vector transform m
