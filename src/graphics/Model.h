@@ -95,22 +95,18 @@ using gfxMeshes = gfxModel;
 // Its rotation and scaling part, which the translation multiplies.
 D3DXMATRIX ModelPoseMatrix(int renderMode, float yaw, float pitch, float roll, float sx, float sy, float sz);
 // pose x translation, the same operations in the same order as
-// D3DXMatrixMultiply (so the same bits, signed zeros included), written out
-// so that the compiler sees the translation's constant ones and zeros.
+// D3DXMatrixMultiply (so the same bits, signed zeros included). Written out
+// with the translation's ones and zeros as constants: a translation matrix
+// built in memory and read back a row at a time stalls the processor.
 inline D3DXMATRIX ModelTranslated(const D3DXMATRIX& pose, float x, float y, float z) {
-    D3DXMATRIX t;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) t.m[i][j] = i == j ? 1.0f : 0.0f;
-    t.m[3][0] = x;
-    t.m[3][1] = y;
-    t.m[3][2] = z;
     D3DXMATRIX world;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            float s = 0;
-            for (int k = 0; k < 4; ++k) s += pose.m[i][k] * t.m[k][j];
-            world.m[i][j] = s;
-        }
+    for (int i = 0; i < 4; ++i) {
+        const float a = pose.m[i][0], b = pose.m[i][1], c = pose.m[i][2], d = pose.m[i][3];
+        world.m[i][0] = 0.0f + a * 1.0f + b * 0.0f + c * 0.0f + d * x;
+        world.m[i][1] = 0.0f + a * 0.0f + b * 1.0f + c * 0.0f + d * y;
+        world.m[i][2] = 0.0f + a * 0.0f + b * 0.0f + c * 1.0f + d * z;
+        world.m[i][3] = 0.0f + a * 0.0f + b * 0.0f + c * 0.0f + d * 1.0f;
+    }
     return world;
 }
 D3DXMATRIX ModelWorldMatrix(int renderMode, float x, float y, float z, float yaw, float pitch, float roll, float sx,

@@ -202,7 +202,7 @@ protected:
         s.liveTextures = t->device() ? t->device()->LiveTextures() : 0;
         // The recording device's call list keeps the room of the busiest
         // frame so far; that is the harness's memory, not the engine's.
-        if (RecordingDevice* d = t->device()) std::vector<RecordedCall>().swap(d->calls);
+        if (RecordingDevice* d = t->device()) d->calls.Release();
         std::vector<std::string>().swap(t->host->calls);
         s.heap = HeapInUse();
         return s;

@@ -108,25 +108,29 @@ RecordingDevice::~RecordingDevice() = default;
 
 // Calls are recorded into entries kept from earlier frames, so a device
 // that is cleared every frame stops allocating once it has seen a frame.
-// Draws are kept apart from the other calls: only they copy vertices, so
-// their entries are reused by draws only and no other call holds that room.
-static bool IsDraw(const std::string& op) { return op.compare(0, 4, "Draw") == 0; }
 
 RecordedCall& RecordingDevice::NewCall(const char* op) {
-    std::vector<RecordedCall>& spare = std::strncmp(op, "Draw", 4) == 0 ? spareDraws_ : spare_;
-    if (spare.empty()) {
-        calls.emplace_back();
-    } else {
-        calls.push_back(std::move(spare.back()));
-        spare.pop_back();
-    }
-    RecordedCall& c = calls.back();
+    RecordedCall& c = calls.Add();
     c.op.assign(op);
+    return c;
+}
+
+RecordedCall& RecordedCalls::Add() {
+    if (count_ == pool_.size()) pool_.emplace_back();
+    RecordedCall& c = pool_[count_++];
     c.args.clear();
     c.floats.clear();
-    c.data.clear();
+    c.data.Clear();
     c.texture.reset();
     return c;
+}
+
+void RecordedCalls::clear() {
+    for (size_t i = 0; i < count_; ++i) {
+        pool_[i].texture.reset();
+        pool_[i].data.Clear();
+    }
+    count_ = 0;
 }
 
 // A draw's copy of its vertices. The entry may come from a larger draw of
@@ -135,9 +139,29 @@ RecordedCall& RecordingDevice::NewCall(const char* op) {
 // given back when it is well over what this draw needs. A frame that
 // repeats the last one finds each entry the right size and allocates
 // nothing.
-void RecordingDevice::KeepVertices(RecordedCall& c, const uint8_t* bytes, size_t size) {
-    c.data.assign(bytes, bytes + size);
-    if (c.data.capacity() > size + size / 4 + 64) c.data.shrink_to_fit();
+void RecordingDevice::KeepVertices(RecordedCall& c, const uint8_t* bytes, size_t size) { c.data.Copy(bytes, size); }
+
+void RecordingDevice::KeepVertices(RecordedCall& c, RecordingVertexBuffer& buffer, size_t offset, size_t size) {
+    c.data.Share(buffer.mem.Snapshot(), offset, size);
+}
+
+void RecordedBytes::Clear() {
+    shared_.reset();
+    offset_ = size_ = 0;
+}
+
+void RecordedBytes::Copy(const uint8_t* bytes, size_t size) {
+    shared_.reset();
+    own_.assign(bytes, bytes + size);
+    if (own_.capacity() > size + size / 4 + 64) own_.shrink_to_fit();
+    offset_ = 0;
+    size_ = size;
+}
+
+void RecordedBytes::Share(std::shared_ptr<const std::vector<uint8_t>> whole, size_t offset, size_t size) {
+    shared_ = std::move(whole);
+    offset_ = offset;
+    size_ = size;
 }
 
 RecordedCall& RecordingDevice::Record(const char* op, std::initializer_list<DWORD> args,
@@ -156,15 +180,7 @@ RecordedCall& RecordingDevice::Record(const char* op, std::initializer_list<DWOR
     return c;
 }
 
-void RecordingDevice::ClearCalls() {
-    // Last call first, so that the next frame's n-th call reuses this
-    // frame's n-th entry, already the right size when frames repeat.
-    for (auto c = calls.rbegin(); c != calls.rend(); ++c) {
-        c->texture.reset();
-        (IsDraw(c->op) ? spareDraws_ : spare_).push_back(std::move(*c));
-    }
-    calls.clear();
-}
+void RecordingDevice::ClearCalls() { calls.clear(); }
 
 std::vector<const RecordedCall*> RecordingDevice::Calls(const std::string& op) const { return Filter(calls, op); }
 

@@ -16,6 +16,7 @@
 // For a whole engine on a recording device see headless/RecordingEngine.h.
 #include <deque>
 #include <initializer_list>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -61,6 +62,28 @@ struct RecordingScript {
     static RecordingScript Default();
 };
 
+// Bytes a recorded draw used: a copy of its own (vertices from the
+// caller's memory), or a stretch of a vertex buffer's contents as they were
+// at the draw, shared by every draw from the buffer until it is locked
+// again, so that a frame of thousands of draws copies each buffer once.
+class RecordedBytes {
+public:
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const uint8_t* data() const { return shared_ ? shared_->data() + offset_ : own_.data(); }
+    const uint8_t& operator[](size_t i) const { return data()[i]; }
+    const uint8_t* begin() const { return data(); }
+    const uint8_t* end() const { return data() + size_; }
+    void Clear();
+    void Copy(const uint8_t* bytes, size_t size);
+    void Share(std::shared_ptr<const std::vector<uint8_t>> whole, size_t offset, size_t size);
+
+private:
+    std::vector<uint8_t> own_;
+    std::shared_ptr<const std::vector<uint8_t>> shared_;
+    size_t offset_ = 0, size_ = 0;
+};
+
 // One recorded call: its name, its integer arguments (render-state and
 // stage numbers, values, counts), float arguments (matrices, colours,
 // depths) and, for draws, what was drawn.
@@ -68,8 +91,36 @@ struct RecordedCall {
     std::string op;
     std::vector<DWORD> args;
     std::vector<float> floats;
-    std::vector<uint8_t> data;   // draws: the vertex bytes used; shaders: the token words
+    RecordedBytes data;   // draws: the vertex bytes used
     std::shared_ptr<IDirect3DTexture8> texture;   // SetTexture, and stage 0 at a draw
+};
+
+// The calls of a recording device, read like a vector. Clearing keeps the
+// entries for the next calls, so a frame that repeats the last one fills
+// the same entries again and moves and allocates nothing.
+class RecordedCalls {
+public:
+    const RecordedCall* begin() const { return pool_.data(); }
+    const RecordedCall* end() const { return pool_.data() + count_; }
+    std::reverse_iterator<const RecordedCall*> rbegin() const { return std::reverse_iterator<const RecordedCall*>(end()); }
+    std::reverse_iterator<const RecordedCall*> rend() const { return std::reverse_iterator<const RecordedCall*>(begin()); }
+    size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    const RecordedCall& operator[](size_t i) const { return pool_[i]; }
+    const RecordedCall& back() const { return pool_[count_ - 1]; }
+    // The next entry, emptied.
+    RecordedCall& Add();
+    // Forgets the calls; what they hold on to (textures, vertices) is let go.
+    void clear();
+    // Forgets the calls and gives back the room of the entries too.
+    void Release() {
+        pool_ = {};
+        count_ = 0;
+    }
+
+private:
+    std::vector<RecordedCall> pool_;
+    size_t count_ = 0;
 };
 
 class RecordingTexture final : public IDirect3DTexture8 {
@@ -102,6 +153,7 @@ private:
 
 class RecordingBuffer;
 class RecordingDirect3D8;
+class RecordingVertexBuffer;
 
 class RecordingDevice final : public IDirect3DDevice8 {
 public:
@@ -109,7 +161,7 @@ public:
     ~RecordingDevice() override;
 
     // ---- what tests read
-    std::vector<RecordedCall> calls;
+    RecordedCalls calls;
     // Calls named op, in order, and how many there were.
     std::vector<const RecordedCall*> Calls(const std::string& op) const;
     size_t Count(const std::string& op) const;
@@ -196,6 +248,7 @@ public:
 private:
     RecordedCall& NewCall(const char* op);
     void KeepVertices(RecordedCall& c, const uint8_t* bytes, size_t size);
+    void KeepVertices(RecordedCall& c, RecordingVertexBuffer& buffer, size_t offset, size_t size);
     RecordedCall& Record(const char* op, std::initializer_list<DWORD> args = {}, std::initializer_list<float> floats = {});
     RecordedCall& Record(const char* op, std::initializer_list<DWORD> args, const float* floats, size_t count);
     void RecordDraw(RecordedCall& call);
@@ -211,8 +264,6 @@ private:
     std::shared_ptr<IDirect3DIndexBuffer8> indices_;
     UINT baseVertex_ = 0;
     std::vector<std::weak_ptr<IDirect3DTexture8>> madeTextures_;
-    std::vector<RecordedCall> spare_;   // entries of cleared calls, reused
-    std::vector<RecordedCall> spareDraws_;   // the same for draws, which hold vertices
     DWORD nextVertexShader_ = 1, nextPixelShader_ = 1;
 };
 

@@ -41,7 +41,7 @@ HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE t, UINT startVertex, UIN
     size_t begin = static_cast<size_t>(startVertex) * stride0_;
     size_t size = static_cast<size_t>(VertexCount(t, primitiveCount)) * stride0_;
     if (begin + size > vb->mem.bytes.size()) return D3DERR_INVALIDCALL;
-    KeepVertices(c, vb->mem.bytes.data() + begin, size);
+    KeepVertices(c, *vb, begin, size);
     return D3D_OK;
 }
 
@@ -54,7 +54,7 @@ HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE t, UINT minIndex,
     size_t begin = static_cast<size_t>(baseVertex_ + minIndex) * stride0_;
     size_t size = static_cast<size_t>(numVertices) * stride0_;
     if (begin + size > vb->mem.bytes.size()) return D3DERR_INVALIDCALL;
-    KeepVertices(c, vb->mem.bytes.data() + begin, size);
+    KeepVertices(c, *vb, begin, size);
     return D3D_OK;
 }
 
@@ -73,7 +73,7 @@ HRESULT RecordingDevice::DrawPrimitiveInstanced(D3DPRIMITIVETYPE t, UINT startVe
     size_t begin = static_cast<size_t>(startVertex) * stride0_;
     size_t size = static_cast<size_t>(VertexCount(t, primitiveCount)) * stride0_;
     if (begin + size > vb->mem.bytes.size()) return D3DERR_INVALIDCALL;
-    KeepVertices(c, vb->mem.bytes.data() + begin, size);
+    KeepVertices(c, *vb, begin, size);
     return D3D_OK;
 }
 

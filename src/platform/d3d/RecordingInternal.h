@@ -1,6 +1,7 @@
 #pragma once
 // What the recording device's source files share: texel sizes, the identity
 // matrix, its buffers and the filter of recorded calls.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,16 +21,25 @@ public:
         if (!data || offset > bytes.size() || (size != 0 && offset + size > bytes.size())) return D3DERR_INVALIDCALL;
         if (locked) return D3DERR_INVALIDCALL;
         locked = true;
+        snapshot.reset();
         *data = bytes.data() + offset;
         return D3D_OK;
     }
     HRESULT Unlock() {
         if (!locked) return D3DERR_INVALIDCALL;
         locked = false;
+        snapshot.reset();
         return D3D_OK;
+    }
+    // The contents as they are now, copied once until the next lock; draws
+    // keep it to show what they drew.
+    std::shared_ptr<const std::vector<uint8_t>> Snapshot() {
+        if (!snapshot || locked) snapshot = std::make_shared<const std::vector<uint8_t>>(bytes);
+        return snapshot;
     }
     std::vector<uint8_t> bytes;
     bool locked = false;
+    std::shared_ptr<const std::vector<uint8_t>> snapshot;
 };
 
 class RecordingVertexBuffer final : public IDirect3DVertexBuffer8 {
