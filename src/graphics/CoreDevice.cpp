@@ -4,9 +4,6 @@
 
 #include <cmath>
 #include <cstdio>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 #include "core/Engine.h"
 #include "core/Error.h"
@@ -44,14 +41,6 @@ void gfxCore::CreateDevice() {
     Log& log = engine_.log;
     Settings& s = engine_.settings;
     device.reset();
-#if defined(__GLIBC__)
-    // Texture storage and decoded images are large blocks that come and go
-    // with loads. The allocator would raise its mmap threshold past them
-    // after the first is freed and then carve them from the heap, where
-    // what is freed between live blocks stays with the process; mapped
-    // apart, each goes back to the system when it is freed.
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-#endif
 
     D3DPRESENT_PARAMETERS& p = presentParams;
     p.BackBufferWidth = static_cast<UINT>(s.width);
