@@ -47,7 +47,9 @@ constexpr int kFramesPerCampaign = 12500;
 
 size_t HeapInUse() {
     if (__sanitizer_get_current_allocated_bytes) return __sanitizer_get_current_allocated_bytes();
-    return mallinfo2().uordblks;
+    // Blocks the allocator mapped apart count as much as those in its heap.
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
 }
 
 struct Sample {
