@@ -3,7 +3,6 @@
 // and so must the generic fixed-function program, which is linked only when
 // first needed.
 #include "GLTestSupport.h"
-#include "platform/d3d/Recording.h"
 
 namespace rdv::test {
 namespace {
@@ -80,16 +79,6 @@ TEST_F(GLCompilerReleaseTest, PresentReleasesOnlyAfterPresentsWithoutABuild) {
     EXPECT_EQ(ShaderCompilerReleases(*dev_), before + 2);
     DrawWith(D3DCOLOR_XRGB(9, 9, 9), D3DCOLOR_XRGB(1, 2, 3));
     EXPECT_RGB_NEAR(Pixel(kSize / 2, kSize / 2), 1, 2, 3, 1);
-}
-
-TEST_F(GLCompilerReleaseTest, OtherDevicesHaveNoCompilerToRelease) {
-    RecordingDirect3D8 recording(RecordingScript::Default());
-    std::shared_ptr<IDirect3DDevice8> dev;
-    D3DPRESENT_PARAMETERS pp = Params(kSize, kSize);
-    ASSERT_EQ(recording.CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, dev),
-              D3D_OK);
-    EXPECT_FALSE(ReleaseShaderCompiler(*dev));
-    EXPECT_EQ(ShaderCompilerReleases(*dev), -1);
 }
 
 } // namespace
