@@ -60,8 +60,10 @@ if [ "$start" = 0 ]; then
 fi
 echo "rondovar  start screen: private $(mb "$start") MB (written $(mb "$start_dirty") MB)"
 echo "rondovar  loading $largest: peak private $(mb "$load_peak") MB"
-if command -v neverball > /dev/null; then
-    read -r nb nb_dirty _ < <(measure neverball)
+# Debian installs it in /usr/games, which is not always on PATH.
+neverball=$(PATH="$PATH:/usr/games" command -v neverball)
+if [ -n "$neverball" ]; then
+    read -r nb nb_dirty _ < <(measure "$neverball")
     echo "neverball start screen: private $(mb "$nb") MB (written $(mb "$nb_dirty") MB)"
 else
     echo "neverball not installed"

@@ -79,6 +79,8 @@ void engGame::ReplaceLevel(const std::string& name) {
     };
     retired_ = std::move(level);
     level = std::move(next);
+    // The loading screen is next drawn at the next load.
+    if (engine_.gfx) engine_.gfx->ParkModelTextures(loaderModel);
     for (int p = 0; p < 2; ++p)
         SetPlayerView(engine_, engLevel::kStartEye, engLevel::kStartLookAt, engLevel::kStartUp, p);
     AdoptLevelViewMode();

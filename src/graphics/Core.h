@@ -88,11 +88,20 @@ public:
 
     // ---- lookups (null for index 0, an unknown index or a failed load)
     IDirect3DDevice8* Device() const { return device.get(); }
-    std::shared_ptr<IDirect3DTexture8> Texture(int32_t index) const;
+    // A parked texture is read from its file again here.
+    std::shared_ptr<IDirect3DTexture8> Texture(int32_t index);
     gfxModel* Model(int32_t index) const { return models.Get(index); }
     gfxShaderObj* Shader(int32_t index) const { return shaders.Get(index); }
     // Width and height of level 0 of a texture ({1, 1} when there is none).
-    std::pair<int, int> TextureSize(int32_t index) const;
+    std::pair<int, int> TextureSize(int32_t index);
+
+    // A texture drawn only now and then (the loading screen's, between
+    // loads) is put away while it is not: its entry keeps name, count and
+    // index, and Texture() reads the file again when it is next asked for.
+    void ParkTexture(int32_t index);
+    // Parks the model's own texture and its sequences'.
+    void ParkModelTextures(int32_t model);
+    bool Parked(int32_t index) const;
 
     // How table objects are made; tests may substitute their own.
     std::function<std::shared_ptr<gfxModel>()> makeModel;
@@ -153,6 +162,8 @@ private:
     Engine& engine_;
     // A texture or model was loaded since the last frame began.
     bool loadedSinceFrame_ = false;
+    // Texture entries put away by ParkTexture.
+    std::vector<int32_t> parked_;
 };
 
 // The engine's graphics module, created on first use in engine.gfx.

@@ -4,6 +4,9 @@
 
 #include <cmath>
 #include <cstdio>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "core/Engine.h"
 #include "core/Error.h"
@@ -41,6 +44,14 @@ void gfxCore::CreateDevice() {
     Log& log = engine_.log;
     Settings& s = engine_.settings;
     device.reset();
+#if defined(__GLIBC__)
+    // Decoded images and texture storage are large blocks that live only
+    // while a load runs or a texture does. The allocator would raise its
+    // mmap threshold past them once the first is freed and carve the rest
+    // from the heap, leaving holes there that later small blocks keep
+    // touched; mapped apart, each goes back to the system when freed.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
 
     D3DPRESENT_PARAMETERS& p = presentParams;
     p.BackBufferWidth = static_cast<UINT>(s.width);

@@ -81,7 +81,8 @@ void gfxCore::Recover() {
     // The reset took the level's lights off the device.
     if (engine_.lightMap) engine_.lightMap->Invalidate();
     for (int32_t i = 0; i <= textures.Highest(); ++i) {
-        if (textures.counts[i] <= 0) continue;
+        // A parked texture is read again when it is next drawn.
+        if (textures.counts[i] <= 0 || Parked(i)) continue;
         std::vector<std::filesystem::path> found =
             FindStemMatches(ResolveNoCase(engine_.programFolder, "textures"), textures.names[i]);
         if (found.empty()) continue;

@@ -1,6 +1,8 @@
 // The graphics core's resource tables: textures, models and shaders by name.
 #include "graphics/Core.h"
 
+#include <algorithm>
+
 #include "core/Engine.h"
 #include "core/Error.h"
 #include "graphics/CoreInternal.h"
@@ -97,11 +99,44 @@ void gfxCore::LoadTextureInto(int32_t index, const std::string& name) {
     textures.objects[index] = std::move(tex);
 }
 
-std::shared_ptr<IDirect3DTexture8> gfxCore::Texture(int32_t index) const {
-    return textures.Valid(index) && index < int32_t(textures.objects.size()) ? textures.objects[index] : nullptr;
+std::shared_ptr<IDirect3DTexture8> gfxCore::Texture(int32_t index) {
+    if (!textures.Valid(index) || index >= int32_t(textures.objects.size())) return nullptr;
+    if (!textures.objects[index] && Parked(index)) {
+        std::erase(parked_, index);
+        // It loaded once; if its file went since, it draws untextured.
+        std::vector<std::filesystem::path> found =
+            FindStemMatches(ResolveNoCase(engine_.programFolder, "textures"), textures.names[index]);
+        std::shared_ptr<IDirect3DTexture8> tex;
+        std::string why = "no file";
+        if (!found.empty() && SUCCEEDED(D3DXCreateTextureFromFile(device.get(), found.front(), tex, &why)))
+            textures.objects[index] = std::move(tex);
+        else
+            engine_.log.Write("WARNING: Couldn't reload texture " + textures.names[index] + ": " + why, 4);
+        loadedSinceFrame_ = true;
+    }
+    return textures.objects[index];
 }
 
-std::pair<int, int> gfxCore::TextureSize(int32_t index) const {
+void gfxCore::ParkTexture(int32_t index) {
+    if (index <= 0 || index >= int32_t(textures.objects.size()) || !textures.objects[index]) return;
+    textures.objects[index].reset();
+    if (!Parked(index)) parked_.push_back(index);
+    // What the texture held goes back to the system with the next frame.
+    loadedSinceFrame_ = true;
+}
+
+void gfxCore::ParkModelTextures(int32_t model) {
+    const gfxModel* m = Model(model);
+    if (!m) return;
+    ParkTexture(m->data().textureIndex);
+    for (const MeshSequence& seq : m->data().sequences) ParkTexture(seq.texture);
+}
+
+bool gfxCore::Parked(int32_t index) const {
+    return std::find(parked_.begin(), parked_.end(), index) != parked_.end();
+}
+
+std::pair<int, int> gfxCore::TextureSize(int32_t index) {
     std::shared_ptr<IDirect3DTexture8> t = Texture(index);
     D3DSURFACE_DESC d;
     if (!t || FAILED(t->GetLevelDesc(0, &d))) return {1, 1};
@@ -110,6 +145,7 @@ std::pair<int, int> gfxCore::TextureSize(int32_t index) const {
 
 void gfxCore::ResetResourceTables() {
     textures = gfxResourceTable<IDirect3DTexture8>{};
+    parked_.clear();
     models = gfxResourceTable<gfxModel>{};
     shaders = gfxResourceTable<gfxShaderObj>{};
 }

@@ -45,18 +45,19 @@ const char* const kFontFiles[] = {
     "/usr/share/fonts/TTF/DejaVuSans.ttf",
 };
 
-const std::vector<unsigned char>& FontBytes() {
-    // Read once; immutable after that.
-    static const std::vector<unsigned char> bytes = [] {
-        for (const char* path : kFontFiles) {
-            std::ifstream in(path, std::ios::binary);
-            if (!in) continue;
-            std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (!data.empty()) return data;
-        }
-        return std::vector<unsigned char>();
-    }();
-    return bytes;
+// Read when the loading text is drawn and dropped after: the font file is
+// bigger than the text, which is drawn only while the game starts.
+std::vector<unsigned char> FontBytes() {
+    for (const char* path : kFontFiles) {
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
+        if (!in) continue;
+        const std::streamoff size = in.tellg();
+        if (size <= 0) continue;
+        std::vector<unsigned char> data(static_cast<size_t>(size));
+        in.seekg(0);
+        if (in.read(reinterpret_cast<char*>(data.data()), size)) return data;
+    }
+    return {};
 }
 
 // The few GL 1.x calls DispLoad makes, looked up through SDL so that the
@@ -394,7 +395,7 @@ MsgResult DefaultAnswer(MsgButtons buttons, int defaultButton) {
 }
 
 bool RenderHostText(const std::string& text, int pixelHeight, TextImage& image) {
-    const std::vector<unsigned char>& font = FontBytes();
+    const std::vector<unsigned char> font = FontBytes();
     if (font.empty()) return false;
     stbtt_fontinfo info;
     if (!stbtt_InitFont(&info, font.data(), stbtt_GetFontOffsetForIndex(font.data(), 0))) return false;

@@ -24,6 +24,7 @@
 #include "core/SettingsFile.h"
 #include "core/Subsystems.h"
 #include "game/Game.h"
+#include "graphics/Core.h"
 #include "headless/RecordingEngine.h"
 #include "level/Level.h"
 #include "platform/dinput/ScriptedInput.h"
@@ -46,7 +47,9 @@ constexpr int kFramesPerCampaign = 12500;
 
 size_t HeapInUse() {
     if (__sanitizer_get_current_allocated_bytes) return __sanitizer_get_current_allocated_bytes();
-    return mallinfo2().uordblks;
+    // Blocks the allocator mapped apart count as much as those in its heap.
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
 }
 
 struct Sample {
@@ -315,6 +318,33 @@ TEST_F(Soak, HundredThousandRandomFramesWithARebootStayWithinTheirMemory) {
     EXPECT_LT(growth(firstMiddle, firstEnd), kSlack) << firstMiddle.heap << " -> " << firstEnd.heap;
     EXPECT_LT(growth(secondMiddle, secondEnd), kSlack) << secondMiddle.heap << " -> " << secondEnd.heap;
     EXPECT_LT(growth(firstEnd, secondEnd), kSlack) << firstEnd.heap << " -> " << secondEnd.heap;
+}
+
+// The loading screen's texture is kept only while loads draw it: put away
+// once a level is in, read from its file again by the next loading screen.
+TEST_F(Soak, TheLoadingScreenTextureIsPutAwayBetweenLoads) {
+    try {
+        StartPass();
+        Engine& e = t->engine;
+        gfxCore& g = *e.gfx;
+        const auto& names = g.textures.names;
+        const auto it = std::find(names.begin(), names.end(), "loader");
+        ASSERT_NE(it, names.end());
+        const int32_t loader = static_cast<int32_t>(it - names.begin());
+        EXPECT_TRUE(g.Parked(loader));
+        EXPECT_EQ(g.textures.objects[loader], nullptr);
+
+        DrawLoadingScreen(e);
+        ASSERT_NE(g.textures.objects[loader], nullptr);
+        EXPECT_FALSE(g.Parked(loader));
+        EXPECT_GT(g.TextureSize(loader).first, 1);
+        Game(e).ReplaceLevel(levels.front());
+        EXPECT_TRUE(g.Parked(loader));
+        EXPECT_EQ(g.textures.counts[loader], 1);
+        EndPass();
+    } catch (const EngineError& err) {
+        FAIL() << "engine error " << err.number << " in " << err.source << ": " << err.description;
+    }
 }
 
 } // namespace

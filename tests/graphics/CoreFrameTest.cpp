@@ -137,6 +137,53 @@ TEST_F(CoreTables, TexturesComeFromTheTexturesFolderFirstInByteOrder) {
     EXPECT_EQ(g->TextureSize(0), (std::pair<int, int>{1, 1}));
 }
 
+TEST_F(CoreTables, AParkedTextureKeepsItsEntryAndIsReadAgainWhenAskedFor) {
+    WriteTga(folder / "Textures" / "loader.tga", 0xFF123456u, 0xFF654321u);
+    WriteTga(folder / "Textures" / "font.tga", 0xFFFFFFFFu, 0);
+    ASSERT_EQ(g->LoadTexture("Loader"), 1);
+    ASSERT_EQ(g->LoadTexture("font"), 2);
+    RecordingDevice* d = t->device();
+    ASSERT_EQ(d->LiveTextures(), 2u);
+
+    g->ParkTexture(1);
+    EXPECT_TRUE(g->Parked(1));
+    EXPECT_EQ(d->LiveTextures(), 1u);   // its storage went
+    EXPECT_EQ(g->textures.names[1], "loader");
+    EXPECT_EQ(g->textures.counts[1], 1);
+    EXPECT_EQ(g->LoadTexture("LOADER"), 1);   // same index, counted, not loaded
+    EXPECT_EQ(g->textures.counts[1], 2);
+    EXPECT_EQ(d->LiveTextures(), 1u);
+
+    auto* back = static_cast<RecordingTexture*>(g->Texture(1).get());
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->Texel(1, 0), 0xFF654321u);
+    EXPECT_FALSE(g->Parked(1));
+    EXPECT_EQ(g->Texture(1).get(), back);   // read once, then kept
+    EXPECT_EQ(d->LiveTextures(), 2u);
+
+    // A device reset leaves a parked texture parked; drawing reads it.
+    g->ParkTexture(1);
+    t->adapter->script.cooperativeLevel = {D3DERR_DEVICENOTRESET};
+    BeginFrame(t->engine);
+    Display(t->engine);
+    ASSERT_EQ(d->Count("Reset"), 1u);
+    EXPECT_EQ(d->LiveTextures(), 1u);
+    EXPECT_NE(g->Texture(2), nullptr);
+    ASSERT_NE(g->Texture(1), nullptr);
+
+    // Its file gone: no texture and a warning, never an error.
+    g->ParkTexture(1);
+    std::filesystem::remove(folder / "Textures" / "loader.tga");
+    EXPECT_EQ(g->Texture(1), nullptr);
+    EXPECT_TRUE(t->Logged("WARNING: Couldn't reload texture loader: no file"));
+    EXPECT_EQ(g->Texture(1), nullptr);
+    // Index 0 and unknown indexes park nothing.
+    g->ParkTexture(0);
+    g->ParkTexture(99);
+    EXPECT_FALSE(g->Parked(0));
+    EXPECT_FALSE(g->Parked(99));
+}
+
 TEST_F(CoreTables, MissingAndCorruptTexturesRaiseAndStayRegistered) {
     try {
         g->LoadTexture("Nowhere");

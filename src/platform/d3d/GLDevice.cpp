@@ -50,7 +50,7 @@ GLDevice::~GLDevice() {
     if (share_ && gl_ && share_->MakeCurrent()) {
         for (auto& [h, ps] : pixelShaders_) share_->gl.DeleteProgram(ps->program.program);
         pixelShaders_.clear();
-        if (fixedProgram_) share_->gl.DeleteProgram(fixedProgram_->program);
+        if (GLProgram* generic = fixedProgram_.Built()) share_->gl.DeleteProgram(generic->program);
         for (auto& [key, p] : fixedVariants_)
             if (p) share_->gl.DeleteProgram(p->program);
         if (instanceBuffer_) share_->gl.DeleteBuffers(1, &instanceBuffer_);
@@ -115,9 +115,16 @@ HRESULT GLDevice::Init(SDL_Window* focusWindow, D3DPRESENT_PARAMETERS* params) {
 
     const HRESULT hr = CreateTargets();
     if (FAILED(hr)) return hr;
-    std::string error;
-    fixedProgram_.reset(BuildProgram(std::string("#version 120\n") + kGLFogFunctions + kGLFixedFragmentSource, error));
-    if (!fixedProgram_) return D3DERR_NOTAVAILABLE;
+    fixedProgram_.SetBuilder([this] {
+        std::string error;
+        return BuildProgram(std::string("#version 120\n") + kGLFogFunctions + kGLFixedFragmentSource, error);
+    });
+    {
+        // A driver that cannot link it cannot draw; once that is known it
+        // goes until it is needed.
+        if (!fixedProgram_.get()) return D3DERR_NOTAVAILABLE;
+        gl_->DeleteProgram(fixedProgram_.Take()->program);
+    }
     parent_.FillCaps(type_, caps_);
     glFrontFace(GL_CW);   // Direct3D's front faces are clockwise on screen
     if (gl_->ProvokingVertex) gl_->ProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
@@ -434,6 +441,18 @@ bool UseGenericFixedFunction(IDirect3DDevice8& device, bool on) {
     if (!gl) return false;
     gl->genericFixedFunction = on;
     return true;
+}
+
+bool ReleaseShaderCompiler(IDirect3DDevice8& device) {
+    auto* gl = dynamic_cast<GLDevice*>(WithoutStateCache(&device));
+    if (!gl) return false;
+    gl->ReleaseShaderCompiler();
+    return true;
+}
+
+int ShaderCompilerReleases(IDirect3DDevice8& device) {
+    auto* gl = dynamic_cast<GLDevice*>(WithoutStateCache(&device));
+    return gl ? static_cast<int>(gl->CompilerReleases()) : -1;
 }
 
 bool DrawsIntoWindow(IDirect3DDevice8& device) {

@@ -26,6 +26,13 @@ bool ReadBackBuffer(IDirect3DDevice8& device, std::vector<uint8_t>& rgba, UINT& 
 // device is not an OpenGL device.
 bool UseGenericFixedFunction(IDirect3DDevice8& device, bool on);
 
+// Releases the shader compiler's memory now, as Present does by itself once
+// no program has been built for a while; programs built later bring the
+// compiler back. False when the device is not an OpenGL device.
+bool ReleaseShaderCompiler(IDirect3DDevice8& device);
+// How often the device has released its compiler (-1: not an OpenGL device).
+int ShaderCompilerReleases(IDirect3DDevice8& device);
+
 // True when the device draws straight into its window's buffers (they match
 // the back buffer), false when it draws apart and copies on Present, or is
 // not an OpenGL device.

@@ -58,6 +58,7 @@ namespace rdv {
 
 // Optional: null when the driver lacks them.
 #define RDV_GL_OPTIONAL_FUNCS(X)                                                         \
+    X(PFNGLRELEASESHADERCOMPILERPROC, ReleaseShaderCompiler)                             \
     X(PFNGLPROVOKINGVERTEXPROC, ProvokingVertex)                                         \
     X(PFNGLTEXSTORAGE2DPROC, TexStorage2D)                                               \
     X(PFNGLDRAWARRAYSINSTANCEDPROC, DrawArraysInstanced)                                 \

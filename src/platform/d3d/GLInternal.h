@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -251,6 +252,28 @@ struct GLProgram {
     uint64_t stateSerial = 0, transformSerial = 0;
 };
 
+// The fixed-function program that reads every setting from uniforms. It is
+// the fallback where no program can be compiled for the settings in use, and
+// large in the driver (Mesa keeps about 7 MB for it), so it is linked when
+// first asked for rather than kept from the device's start.
+class GLGenericProgram {
+public:
+    void SetBuilder(std::function<GLProgram*()> build) { build_ = std::move(build); }
+    // Builds it when it is not there yet.
+    GLProgram* get() {
+        if (!program_ && build_) program_.reset(build_());
+        return program_.get();
+    }
+    GLProgram* operator->() { return get(); }
+    // What is built, without building.
+    GLProgram* Built() const { return program_.get(); }
+    std::unique_ptr<GLProgram> Take() { return std::move(program_); }
+
+private:
+    std::function<GLProgram*()> build_;
+    std::unique_ptr<GLProgram> program_;
+};
+
 // The settings a fixed-function program is compiled for: stage operations
 // and arguments, result registers, constant texels, specular add, fog, the
 // alpha test, whether the matrices come per instance, and the vertex stage's
@@ -355,6 +378,15 @@ public:
     // The window's buffers are the back buffer (no copy on Present).
     bool DrawsIntoWindow() const { return windowBackBuffer_; }
 
+    // The shader compiler's memory. The driver keeps its compiler (Mesa:
+    // the GLSL built-in function library, several megabytes) from the first
+    // compile on; once no program has been built for kQuietPresents
+    // presents, Present releases it and gives the freed heap back to the
+    // system. A later build brings the compiler back.
+    static constexpr unsigned kQuietPresents = 60;
+    void ReleaseShaderCompiler();
+    unsigned CompilerReleases() const { return compilerReleases_; }
+
 private:
     struct PixelShader {
         GLProgram program;
@@ -434,7 +466,7 @@ private:
     DWORD vertexShader_ = D3DFVF_XYZ;
     DWORD pixelShader_ = 0;
 
-    std::unique_ptr<GLProgram> fixedProgram_;
+    GLGenericProgram fixedProgram_;
     // Fixed-function programs with the stage, fog and alpha-test settings
     // compiled in, by those settings; null where one failed to build.
     std::map<FixedProgramKey, std::unique_ptr<GLProgram>> fixedVariants_;
@@ -457,6 +489,15 @@ private:
     DWORD nextShaderHandle_ = 1;
     std::array<float, 4 * 8> psConstants_{};
     std::array<float, 4 * 96> vsConstants_{};
+
+    // Compiler release (see ReleaseShaderCompiler): what had been built at
+    // the last present, and for how many presents nothing more was.
+    size_t ProgramsBuilt() const;
+    void ReleaseIdleCompiler();
+    size_t programsSeen_ = 0;
+    unsigned quietPresents_ = 0;
+    bool compilerHeld_ = true;   // the compiler has run since its last release
+    unsigned compilerReleases_ = 0;
 };
 
 } // namespace rdv

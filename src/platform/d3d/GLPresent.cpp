@@ -2,6 +2,9 @@
 // buffer and reading it back.
 #include <algorithm>
 #include <cstring>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "platform/d3d/GLInternal.h"
 
@@ -74,6 +77,7 @@ HRESULT GLDevice::EndScene() {
 HRESULT GLDevice::Present(const RECT*, const RECT*, SDL_Window*, const void*) {
     if (TestCooperativeLevel() != D3D_OK) return D3DERR_DEVICELOST;
     if (!share_->MakeCurrent()) return D3DERR_DRIVERINTERNALERROR;
+    ReleaseIdleCompiler();
     const GLFuncs& gl = *gl_;
     const GLint bw = static_cast<GLint>(pp_.BackBufferWidth), bh = static_cast<GLint>(pp_.BackBufferHeight);
     int dw = 0, dh = 0;
@@ -111,6 +115,39 @@ HRESULT GLDevice::Present(const RECT*, const RECT*, SDL_Window*, const void*) {
     gl.BindFramebuffer(GL_FRAMEBUFFER, fbo_);
     SetRenderState(D3DRS_COLORWRITEENABLE, rs_[D3DRS_COLORWRITEENABLE]);
     return D3D_OK;
+}
+
+// ------------------------------------------------------- shader compiler
+
+size_t GLDevice::ProgramsBuilt() const {
+    // Every fixed-function variant and pixel shader is a build; the
+    // variants' map forgets no key it tried and shader handles only grow.
+    return (fixedProgram_.Built() ? 1 : 0) + fixedVariants_.size() + nextShaderHandle_;
+}
+
+void GLDevice::ReleaseIdleCompiler() {
+    const size_t built = ProgramsBuilt();
+    if (built != programsSeen_) {
+        programsSeen_ = built;
+        quietPresents_ = 0;
+        compilerHeld_ = true;
+        return;
+    }
+    if (!compilerHeld_ || ++quietPresents_ < kQuietPresents) return;
+    ReleaseShaderCompiler();
+}
+
+void GLDevice::ReleaseShaderCompiler() {
+    if (!share_->MakeCurrent()) return;
+    if (gl_->ReleaseShaderCompiler) gl_->ReleaseShaderCompiler();
+    compilerHeld_ = false;
+    quietPresents_ = 0;
+    ++compilerReleases_;
+    // What the compiler held lies free inside the heap, which keeps it for
+    // the process unless asked.
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 GLuint GLDevice::ResolvedBackBuffer(GLint bw, GLint bh) {

@@ -1,0 +1,85 @@
+// The OpenGL device gives its shader compiler's memory back once no program
+// has been built for a while; programs built after that must still draw,
+// and so must the generic fixed-function program, which is linked only when
+// first needed.
+#include "GLTestSupport.h"
+
+namespace rdv::test {
+namespace {
+
+constexpr unsigned kQuiet = 60;   // presents without a build before a release
+
+class GLCompilerReleaseTest : public GLDeviceTest {
+protected:
+    void SetUp() override {
+        GLDeviceTest::SetUp();
+        IdentityTransforms();
+        dev_->SetRenderState(D3DRS_LIGHTING, 0);
+        dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    }
+
+    // The centre triangle with stage 0 choosing the texture factor, or the
+    // vertex colour when `factor` is 0. Each choice is its own program.
+    void DrawWith(D3DCOLOR vertex, D3DCOLOR factor) {
+        dev_->SetRenderState(D3DRS_TEXTUREFACTOR, factor);
+        dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        dev_->SetTextureStageState(0, D3DTSS_COLORARG1, factor ? D3DTA_TFACTOR : D3DTA_DIFFUSE);
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(0, 0, 0), 1.0f, 0);
+        ASSERT_EQ(DrawUP(CentreTriangle(vertex)), D3D_OK);
+    }
+
+    void Presents(unsigned n) {
+        for (unsigned i = 0; i < n; ++i) {
+            dev_->BeginScene();
+            dev_->EndScene();
+            dev_->Present(nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+};
+
+TEST_F(GLCompilerReleaseTest, ProgramsBuiltAfterAReleaseDrawTheirPicture) {
+    DrawWith(D3DCOLOR_XRGB(200, 0, 0), 0);
+    EXPECT_RGB_NEAR(Pixel(kSize / 2, kSize / 2), 200, 0, 0, 1);
+    ASSERT_TRUE(ReleaseShaderCompiler(*dev_));
+    // A new program, compiled with the compiler brought back.
+    DrawWith(D3DCOLOR_XRGB(200, 0, 0), D3DCOLOR_XRGB(10, 220, 30));
+    EXPECT_RGB_NEAR(Pixel(kSize / 2, kSize / 2), 10, 220, 30, 1);
+    // The one built before the release still draws.
+    DrawWith(D3DCOLOR_XRGB(0, 0, 150), 0);
+    EXPECT_RGB_NEAR(Pixel(kSize / 2, kSize / 2), 0, 0, 150, 1);
+    EXPECT_RGB_NEAR(Pixel(0, 0), 0, 0, 0, 1);
+
+    // The generic program, first linked now, draws the same.
+    ASSERT_TRUE(ReleaseShaderCompiler(*dev_));
+    ASSERT_TRUE(UseGenericFixedFunction(*dev_, true));
+    DrawWith(D3DCOLOR_XRGB(200, 0, 0), D3DCOLOR_XRGB(10, 220, 30));
+    EXPECT_RGB_NEAR(Pixel(kSize / 2, kSize / 2), 10, 220, 30, 1);
+    DrawWith(D3DCOLOR_XRGB(0, 0, 150), 0);
+    EXPECT_RGB_NEAR(Pixel(kSize / 2, kSize / 2), 0, 0, 150, 1);
+    UseGenericFixedFunction(*dev_, false);
+}
+
+TEST_F(GLCompilerReleaseTest, PresentReleasesOnlyAfterPresentsWithoutABuild) {
+    DrawWith(D3DCOLOR_XRGB(200, 0, 0), 0);
+    const int before = ShaderCompilerReleases(*dev_);
+    ASSERT_GE(before, 0);
+    Presents(kQuiet - 1);
+    EXPECT_EQ(ShaderCompilerReleases(*dev_), before);
+    Presents(2);
+    EXPECT_EQ(ShaderCompilerReleases(*dev_), before + 1);
+    // Nothing built since: no second release, however long it stays so.
+    Presents(3 * kQuiet);
+    EXPECT_EQ(ShaderCompilerReleases(*dev_), before + 1);
+
+    // A build restarts the count; redrawing with what is built does not.
+    DrawWith(D3DCOLOR_XRGB(200, 0, 0), D3DCOLOR_XRGB(1, 2, 3));
+    Presents(kQuiet / 2);
+    DrawWith(D3DCOLOR_XRGB(200, 0, 0), 0);
+    Presents(kQuiet / 2 + 2);
+    EXPECT_EQ(ShaderCompilerReleases(*dev_), before + 2);
+    DrawWith(D3DCOLOR_XRGB(9, 9, 9), D3DCOLOR_XRGB(1, 2, 3));
+    EXPECT_RGB_NEAR(Pixel(kSize / 2, kSize / 2), 1, 2, 3, 1);
+}
+
+} // namespace
+} // namespace rdv::test
