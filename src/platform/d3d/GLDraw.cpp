@@ -159,7 +159,7 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t
         gl.Uniform1i(program->Uniform(gl, "uHasDiffuse"), layout->diffuse >= 0 ? 1 : 0);
         gl.Uniform1i(program->Uniform(gl, "uHasSpecular"), layout->specular >= 0 ? 1 : 0);
         if (layout->rhw) gl.Uniform1i(program->Uniform(gl, "uLighting"), 0);
-        if (pixelShader_ && program != fixedProgram_.get()) {
+        if (pixelShader_ && program != fixedProgram_.Built()) {
             // A translated pixel shader reads uPsConst[8], uTex0..uTex7 and the
             // bump-mapping matrix and luminance of each stage.
             gl.Uniform4fv(program->Uniform(gl, "uPsConst"), 8, psConstants_.data());
