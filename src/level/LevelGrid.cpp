@@ -320,6 +320,22 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
         return tile;
     };
 
+    // How far from its cell's corner any bounded tile face reaches, so that a
+    // whole row of cells well inside the view needs no test face by face.
+    double reach = 0;
+    const bool large = int64_t{sizeX_} * sizeY_ * sizeZ_ > 4096;
+    if (volume.valid() && large)
+        for (int32_t code = 1; code < kCachedTiles; ++code) {
+            const Tile& tile = lookUp(-code);
+            for (int o = 0; o < 3; ++o)
+                if (tile.bounded[o]) {
+                    const FaceBound& b = tile.bound[o];
+                    reach = std::max(reach, double{std::max({std::fabs(b.dx), std::fabs(b.dy), std::fabs(b.dz)})} +
+                                                b.radius);
+                }
+        }
+    bool rowInside = false;
+
     auto visit = [&](int32_t reference, int16_t orientation) {
         if (reference == 0) return;
         if (draw) {
@@ -333,7 +349,7 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
                 const FaceBound& b = tile.bound[orientation];
                 const float fx = 1.5f * static_cast<float>(c[0]), fy = 1.5f * static_cast<float>(c[1]),
                             fz = 1.5f * static_cast<float>(c[2]);
-                if (volume.Outside(fx + b.dx, fy + b.dy, fz + b.dz, b.radius)) {
+                if (!rowInside && volume.Outside(fx + b.dx, fy + b.dy, fz + b.dz, b.radius)) {
                     tile.object->RenderCulled(c[0], c[1], c[2], orientation);
                     skipped = {tile.object, c[0], c[1], c[2], orientation, false};
                     return;
@@ -383,6 +399,17 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
     const GridLoop& l2 = loops[2];
     for (c[l0.axis] = l0.from;; c[l0.axis] += l0.step) {
         for (c[l1.axis] = l1.from;; c[l1.axis] += l1.step) {
+            if (volume.valid() && large && std::isfinite(reach)) {
+                double lo[3], hi[3];
+                for (int a = 0; a < 3; ++a) {
+                    const bool along = a == l2.axis;
+                    const double first = 1.5 * (along ? std::min(l2.from, l2.to) : c[a]);
+                    const double last = 1.5 * (along ? std::max(l2.from, l2.to) : c[a]);
+                    lo[a] = first - reach;
+                    hi[a] = last + reach;
+                }
+                rowInside = volume.Inside(lo, hi);
+            }
             for (c[l2.axis] = l2.from;; c[l2.axis] += l2.step) {
                 const int64_t x = c[0], y = c[1], z = c[2];
                 if (y < sizeY_ && x < sizeX_) visit(faces_[kFaceZ][static_cast<size_t>(z * layerXY_ + y * sizeX_ + x)], kFaceZ);

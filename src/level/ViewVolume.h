@@ -5,6 +5,7 @@
 // of the near plane (a point behind the eye never reaches the screen).
 // Tests are conservative: a box is outside only when all of it lies beyond
 // one plane by more than the rounding of the test.
+#include <algorithm>
 #include <cmath>
 
 #include "platform/d3d/D3D8.h"
@@ -29,6 +30,21 @@ public:
             if (d + radius * p.spread < -slack) return true;
         }
         return false;
+    }
+    // Whether every point of the box lies well inside the volume, so that
+    // nothing in it is Outside.
+    bool Inside(const double lo[3], const double hi[3]) const {
+        if (!valid_) return false;
+        for (const Plane& p : planes_) {
+            const double k[3] = {p.a, p.b, p.c};
+            double d = p.d, size = std::fabs(p.d);
+            for (int i = 0; i < 3; ++i) {
+                d += k[i] * (k[i] >= 0 ? lo[i] : hi[i]);
+                size += std::fabs(k[i]) * std::max(std::fabs(lo[i]), std::fabs(hi[i]));
+            }
+            if (!(d > 1e-5 * size + 1e-6)) return false;
+        }
+        return true;
     }
     bool valid() const { return valid_; }
 

@@ -194,6 +194,49 @@ TEST_F(GridCulling, SkipsOnlyFacesThatCannotBeSeen) {
     EXPECT_EQ(Faces(false), Faces(true));
 }
 
+TEST_F(GridCulling, ALargeGridSkipsExactlyTheFacesOutsideTheView) {
+    // Large enough that rows of cells well inside the view are passed
+    // without a test face by face: the faces skipped must still be exactly
+    // those the face-by-face test leaves out.
+    level->SetWorldSize(48, 48, 3);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 48; ++x) {
+            level->SetMapObject(x, y, 0, 0, 0, -1, -2);
+            level->SetMapObject(x, y, 2, 0, 0, 1, -16);
+            if (x % 7 == 0) level->SetMapObject(x, y, 1, -1, 0, 0, -1);
+        }
+    Look({-3, 20, 2.5f}, {30, 24, 1.5f});
+    D3DMATRIX view, projection;
+    device->GetTransform(D3DTS_VIEW, &view);
+    device->GetTransform(D3DTS_PROJECTION, &projection);
+    const ViewVolume volume(view, projection);
+    const float radius = TileRadius();
+    const auto all = Faces(true), seen = Faces(false);
+    std::vector<Matrix> expected;
+    for (const Matrix& m : all)
+        if (!volume.Outside(m[12], m[13], m[14], radius)) expected.push_back(m);
+    EXPECT_LT(expected.size(), all.size());
+    EXPECT_GT(expected.size(), all.size() / 4);
+    // The last face may be drawn again at the end, for the device state,
+    // even when it is outside.
+    std::vector<Matrix> inView;
+    for (const Matrix& m : seen)
+        if (!volume.Outside(m[12], m[13], m[14], radius)) inView.push_back(m);
+    EXPECT_EQ(inView, expected);
+    EXPECT_LE(seen.size(), expected.size() + 1);
+}
+
+TEST(ViewVolume, ABoxWellInsideHasNothingOutside) {
+    const ViewVolume v(LookAt({0, 0, 0}, {10, 0, 0}), GameProjection());
+    const double lo[3] = {8, -1, -1}, hi[3] = {12, 1, 1};
+    EXPECT_TRUE(v.Inside(lo, hi));
+    const double behind[3] = {-1, -1, -1}, wide[3] = {12, 1, 1};
+    EXPECT_FALSE(v.Inside(behind, wide));   // reaches behind the eye
+    const double side[3] = {8, 5, -1}, sideHi[3] = {12, 9, 1};
+    EXPECT_FALSE(v.Inside(side, sideHi));   // past the screen's edge
+    EXPECT_FALSE(ViewVolume().Inside(lo, hi));
+}
+
 TEST_F(GridCulling, OpaqueFacesDrawTogetherFirstAndBlendedOnesKeepTheirOrder) {
     // The ceiling's middle rows become ice (blended): drawn one by one,
     // after every opaque face, in the order of a face-by-face draw.

@@ -125,11 +125,16 @@ RecordedCall& RecordedCalls::Add() {
     return c;
 }
 
+void RecordedCalls::HoldTexture(RecordedCall& c, const std::shared_ptr<IDirect3DTexture8>& texture) {
+    if (!c.texture && texture) holding_.push_back(static_cast<size_t>(&c - pool_.data()));
+    c.texture = texture;
+}
+
 void RecordedCalls::clear() {
-    for (size_t i = 0; i < count_; ++i) {
-        pool_[i].texture.reset();
-        pool_[i].data.Clear();
-    }
+    // Only the entries that hold a texture are touched: a frame's calls run
+    // to tens of thousands.
+    for (size_t i : holding_) pool_[i].texture.reset();
+    holding_.clear();
     count_ = 0;
 }
 

@@ -110,17 +110,22 @@ public:
     const RecordedCall& back() const { return pool_[count_ - 1]; }
     // The next entry, emptied.
     RecordedCall& Add();
-    // Forgets the calls; what they hold on to (textures, vertices) is let go.
+    // Sets the texture of entry `c` (one of these calls).
+    void HoldTexture(RecordedCall& c, const std::shared_ptr<IDirect3DTexture8>& texture);
+    // Forgets the calls and lets go of the textures they hold; the vertices
+    // they kept go when their entries are used again.
     void clear();
     // Forgets the calls and gives back the room of the entries too.
     void Release() {
         pool_ = {};
+        holding_ = {};
         count_ = 0;
     }
 
 private:
     std::vector<RecordedCall> pool_;
     size_t count_ = 0;
+    std::vector<size_t> holding_;   // entries holding a texture
 };
 
 class RecordingTexture final : public IDirect3DTexture8 {

@@ -28,7 +28,7 @@ UINT RecordingDevice::VertexCount(D3DPRIMITIVETYPE t, UINT n) {
 }
 
 void RecordingDevice::RecordDraw(RecordedCall& call) {
-    call.texture = stageTextures_[0];
+    calls.HoldTexture(call, stageTextures_[0]);
     auto it = transforms_.find(D3DTS_WORLD);
     MatrixFloats(it == transforms_.end() ? Identity() : it->second, call.floats);
 }
@@ -61,7 +61,7 @@ HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE t, UINT minIndex,
 HRESULT RecordingDevice::DrawPrimitiveInstanced(D3DPRIMITIVETYPE t, UINT startVertex, UINT primitiveCount,
                                                 const D3DMATRIX* worlds, UINT count) {
     RecordedCall& c = Record("DrawPrimitiveInstanced", {t, startVertex, primitiveCount, count});
-    c.texture = stageTextures_[0];
+    calls.HoldTexture(c, stageTextures_[0]);
     if (!worlds || count == 0) {
         c.floats.clear();
         return D3DERR_INVALIDCALL;

@@ -83,7 +83,7 @@ uint32_t RecordingTexture::Texel(UINT x, UINT y) const {
 
 HRESULT RecordingDevice::SetTexture(DWORD stage, const std::shared_ptr<IDirect3DTexture8>& texture) {
     RecordedCall& c = Record("SetTexture", {stage, texture ? 1u : 0u});
-    c.texture = texture;
+    calls.HoldTexture(c, texture);
     if (stage >= D3DMAXTEXTURESTAGES) return D3DERR_INVALIDCALL;
     stageTextures_[stage] = texture;
     return D3D_OK;
