@@ -60,6 +60,11 @@ FixedProgramKey GLDevice::FixedKey() const {
     key[kKeyAlphaFunc] = static_cast<int>(rs_[D3DRS_ALPHAFUNC]);
     key[kKeyInstanced] = instancing_ ? 1 : 0;
 
+    // The vertex stage is compiled for its settings only for instanced
+    // draws, where thousands of faces go through it in one call; elsewhere
+    // the generic stage serves, since every variant more costs the driver
+    // memory (about 2 MB at the start screen).
+    if (!instancing_) return key;
     // The vertex stage: what the layout has, and the settings it reads.
     GLVertexLayout layout;
     if (vertexShader_ & 1) {
@@ -194,7 +199,7 @@ GLProgram* GLDevice::FixedProgram() {
     if (it == fixedVariants_.end()) {
         std::string error;
         const std::string source = SpecialisedFixedFragment(key);
-        const std::string vertex = SpecialisedFixedVertex(key);
+        const std::string vertex = instancing_ ? SpecialisedFixedVertex(key) : std::string(kGLVertexSource);
         std::unique_ptr<GLProgram> program(source.empty() || vertex.empty() ? nullptr
                                                                            : BuildProgram(source, error, instancing_, vertex));
         it = fixedVariants_.emplace(key, std::move(program)).first;

@@ -103,11 +103,12 @@ TEST_F(GLFastPathTest, OneColourTexturesDrawAsSampledOnes) {
     EXPECT_RGB_NEAR(Pixel(kQ, kQ), 0, 0, 0, 0);
 }
 
-TEST_F(GLFastPathTest, VertexStagesCompiledForTheirSettingsLightAsTheGenericOne) {
-    // A lit quad, tilted, through a perspective, with lights of each kind,
-    // specular, vertex fog and a transformed texture coordinate: the
-    // program compiled for these settings must give the generic one's
-    // pixels exactly.
+TEST_F(GLFastPathTest, InstancedVertexStagesCompiledForTheirSettingsLightAsTheGenericOne) {
+    // Instanced draws run a vertex stage compiled for their settings. Lit
+    // quads, tilted, through a perspective, with lights of each kind,
+    // specular, vertex fog and a transformed texture coordinate: drawn in
+    // one call they must give the pixels of the generic program drawing
+    // them one by one.
     D3DMATRIX world = Identity(), view = Identity(), projection{};
     world.m[1][1] = 0.8f;
     world.m[1][2] = 0.6f;
@@ -154,21 +155,44 @@ TEST_F(GLFastPathTest, VertexStagesCompiledForTheirSettingsLightAsTheGenericOne)
     dev_->SetRenderState(D3DRS_AMBIENT, D3DCOLOR_XRGB(20, 30, 40));
     dev_->SetTexture(0, Filled(4, 4, D3DFMT_A8R8G8B8, 0xFFC08040u));
     SetTexel(*Filled(4, 4, D3DFMT_A8R8G8B8, 0xFFFFFFFFu), 4, 4, 1, 2, 0xFF203040u);
-    auto quad = [&] {
-        DrawUP({{-0.8f, 0.8f, 0, 0, 0, -1, D3DCOLOR_XRGB(255, 200, 100), 0, 0},
-                {0.8f, 0.8f, 0, 0.3f, 0, -1, D3DCOLOR_XRGB(100, 255, 200), 1, 0},
-                {-0.8f, -0.8f, 0, 0, 0.3f, -1, D3DCOLOR_XRGB(200, 100, 255), 0, 1},
-                {0.8f, -0.8f, 0, 0.3f, 0.3f, -1, D3DCOLOR_XRGB(255, 255, 255), 1, 1}},
-               D3DPT_TRIANGLESTRIP);
+    const Vertex338 strip[4] = {{-0.8f, 0.8f, 0, 0, 0, -1, D3DCOLOR_XRGB(255, 200, 100), 0, 0},
+                                {0.8f, 0.8f, 0, 0.3f, 0, -1, D3DCOLOR_XRGB(100, 255, 200), 1, 0},
+                                {-0.8f, -0.8f, 0, 0, 0.3f, -1, D3DCOLOR_XRGB(200, 100, 255), 0, 1},
+                                {0.8f, -0.8f, 0, 0.3f, 0.3f, -1, D3DCOLOR_XRGB(255, 255, 255), 1, 1}};
+    std::shared_ptr<IDirect3DVertexBuffer8> vb;
+    ASSERT_EQ(dev_->CreateVertexBuffer(sizeof strip, 0, D3DFVF_ENGINE, D3DPOOL_MANAGED, vb), D3D_OK);
+    BYTE* bytes = nullptr;
+    ASSERT_EQ(vb->Lock(0, sizeof strip, &bytes, 0), D3D_OK);
+    std::memcpy(bytes, strip, sizeof strip);
+    vb->Unlock();
+    D3DMATRIX worlds[2] = {world, world};
+    worlds[1].m[3][0] = 0.3f;
+    worlds[1].m[3][2] = 0.4f;
+    auto picture = [&](bool instanced) {
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(10, 20, 30), 1.0f, 0);
+        dev_->SetVertexShader(D3DFVF_ENGINE);
+        dev_->SetStreamSource(0, vb, sizeof(Vertex338));
+        UseGenericFixedFunction(*dev_, !instanced);
+        if (instanced) {
+            EXPECT_EQ(dev_->DrawPrimitiveInstanced(D3DPT_TRIANGLESTRIP, 0, 2, worlds, 2), D3D_OK);
+        } else {
+            for (const D3DMATRIX& m : worlds) {
+                dev_->SetTransform(D3DTS_WORLD, &m);
+                dev_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+            }
+        }
+        UseGenericFixedFunction(*dev_, false);
+        return Picture();
     };
+    auto expectSame = [&](const char* what) { EXPECT_TRUE(picture(true) == picture(false)) << what; };
     for (DWORD on = 1; on <= 3; ++on) {
         dev_->LightEnable(on - 1, 1);
-        ExpectSameAsGeneric(quad, "lights");
+        expectSame("lights");
     }
     dev_->SetRenderState(D3DRS_SPECULARENABLE, 1);
     dev_->SetRenderState(D3DRS_LOCALVIEWER, 1);
     dev_->SetRenderState(D3DRS_NORMALIZENORMALS, 1);
-    ExpectSameAsGeneric(quad, "specular");
+    expectSame("specular");
     dev_->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
     dev_->SetRenderState(D3DRS_FOGENABLE, 1);
     dev_->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
@@ -176,18 +200,18 @@ TEST_F(GLFastPathTest, VertexStagesCompiledForTheirSettingsLightAsTheGenericOne)
     dev_->SetRenderState(D3DRS_FOGSTART, *reinterpret_cast<const DWORD*>(&start));
     dev_->SetRenderState(D3DRS_FOGEND, *reinterpret_cast<const DWORD*>(&end));
     dev_->SetRenderState(D3DRS_FOGCOLOR, D3DCOLOR_XRGB(90, 90, 120));
-    ExpectSameAsGeneric(quad, "colour source and vertex fog");
+    expectSame("colour source and vertex fog");
     D3DMATRIX scroll = Identity();
     scroll.m[2][0] = 0.25f;
     scroll.m[0][0] = 2;
     dev_->SetTransform(D3DTS_TEXTURE0, &scroll);
     dev_->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
-    ExpectSameAsGeneric(quad, "texture transform");
-    const auto lit = Picture();
+    expectSame("texture transform");
+    const auto lit = picture(true);
     dev_->SetRenderState(D3DRS_LIGHTING, 0);
-    ExpectSameAsGeneric(quad, "unlit");
-    // The quad is drawn, and the lights change it.
-    EXPECT_NE(lit, Picture());
+    expectSame("unlit");
+    // The quads are drawn, and the lights change them.
+    EXPECT_NE(lit, picture(true));
     const Rgba centre = Pixel(kSize / 2, kSize / 2);
     EXPECT_FALSE(centre.r == 10 && centre.g == 20 && centre.b == 30);
 }
