@@ -326,13 +326,12 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
     const bool large = int64_t{sizeX_} * sizeY_ * sizeZ_ > 4096;
     if (volume.valid() && large)
         for (int32_t code = 1; code < kCachedTiles; ++code) {
-            const Tile& tile = lookUp(-code);
-            for (int o = 0; o < 3; ++o)
-                if (tile.bounded[o]) {
-                    const FaceBound& b = tile.bound[o];
+            LevelObject* object = ResolveObject(-code);
+            FaceBound b;
+            for (int16_t o = 0; object && o < 3; ++o)
+                if (object->RenderBound(o, b))
                     reach = std::max(reach, double{std::max({std::fabs(b.dx), std::fabs(b.dy), std::fabs(b.dz)})} +
                                                 b.radius);
-                }
         }
     bool rowInside = false;
 
