@@ -254,6 +254,8 @@ private:
     RecordedCall& NewCall(const char* op);
     void KeepVertices(RecordedCall& c, const uint8_t* bytes, size_t size);
     void KeepVertices(RecordedCall& c, RecordingVertexBuffer& buffer, size_t offset, size_t size);
+    // The vertices a draw of stream 0 uses; refused past the buffer's end.
+    HRESULT KeepStreamVertices(RecordedCall& c, D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount);
     RecordedCall& Record(const char* op, std::initializer_list<DWORD> args = {}, std::initializer_list<float> floats = {});
     RecordedCall& Record(const char* op, std::initializer_list<DWORD> args, const float* floats, size_t count);
     void RecordDraw(RecordedCall& call);

@@ -33,9 +33,8 @@ void RecordingDevice::RecordDraw(RecordedCall& call) {
     MatrixFloats(it == transforms_.end() ? Identity() : it->second, call.floats);
 }
 
-HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE t, UINT startVertex, UINT primitiveCount) {
-    RecordedCall& c = Record("DrawPrimitive", {t, startVertex, primitiveCount});
-    RecordDraw(c);
+HRESULT RecordingDevice::KeepStreamVertices(RecordedCall& c, D3DPRIMITIVETYPE t, UINT startVertex,
+                                            UINT primitiveCount) {
     if (!stream0_ || stride0_ == 0) return D3DERR_INVALIDCALL;
     auto* vb = static_cast<RecordingVertexBuffer*>(stream0_.get());
     size_t begin = static_cast<size_t>(startVertex) * stride0_;
@@ -43,6 +42,12 @@ HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE t, UINT startVertex, UIN
     if (begin + size > vb->mem.bytes.size()) return D3DERR_INVALIDCALL;
     KeepVertices(c, *vb, begin, size);
     return D3D_OK;
+}
+
+HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE t, UINT startVertex, UINT primitiveCount) {
+    RecordedCall& c = Record("DrawPrimitive", {t, startVertex, primitiveCount});
+    RecordDraw(c);
+    return KeepStreamVertices(c, t, startVertex, primitiveCount);
 }
 
 HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE t, UINT minIndex, UINT numVertices, UINT startIndex,
@@ -68,13 +73,7 @@ HRESULT RecordingDevice::DrawPrimitiveInstanced(D3DPRIMITIVETYPE t, UINT startVe
     }
     c.floats.assign(&worlds[0].m[0][0], &worlds[0].m[0][0] + size_t{16} * count);
     transforms_[D3DTS_WORLD] = worlds[count - 1];
-    if (!stream0_ || stride0_ == 0) return D3DERR_INVALIDCALL;
-    auto* vb = static_cast<RecordingVertexBuffer*>(stream0_.get());
-    size_t begin = static_cast<size_t>(startVertex) * stride0_;
-    size_t size = static_cast<size_t>(VertexCount(t, primitiveCount)) * stride0_;
-    if (begin + size > vb->mem.bytes.size()) return D3DERR_INVALIDCALL;
-    KeepVertices(c, *vb, begin, size);
-    return D3D_OK;
+    return KeepStreamVertices(c, t, startVertex, primitiveCount);
 }
 
 HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE t, UINT primitiveCount, const void* vertexData,
