@@ -265,13 +265,7 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT pr
 }
 
 void GLDevice::PrepareInstances(const D3DMATRIX* worlds, UINT count) {
-    auto transform = [&](uint32_t s) {
-        auto it = transforms_.find(s);
-        D3DMATRIX identity{};
-        for (int k = 0; k < 4; ++k) identity.m[k][k] = 1;
-        return it == transforms_.end() ? identity : it->second;
-    };
-    const D3DMATRIX view = transform(D3DTS_VIEW);
+    const D3DMATRIX view = TransformOf(D3DTS_VIEW);
     instanceData_.resize(static_cast<size_t>(count) * kGLInstanceFloats);
     float* out = instanceData_.data();
     // The matrices are the ones a draw of each world alone would load as

@@ -408,6 +408,8 @@ private:
                  GLsizei instances = 0);
     GLProgram* FixedProgram();
     FixedProgramKey FixedKey() const;
+    // The transform set for `state`, or the identity.
+    D3DMATRIX TransformOf(uint32_t state) const;
     void SetTransformUniforms(GLProgram& p);
     void BindTextures();
     void Changed() { ++stateSerial_; }

@@ -319,13 +319,14 @@ HRESULT GLDevice::GetLightEnable(DWORD index, BOOL* enable) {
     return D3D_OK;
 }
 
+D3DMATRIX GLDevice::TransformOf(uint32_t state) const {
+    auto it = transforms_.find(state);
+    return it == transforms_.end() ? Identity() : it->second;
+}
+
 void GLDevice::SetTransformUniforms(GLProgram& p) {
     const GLFuncs& gl = *gl_;
-    auto transform = [&](uint32_t s) {
-        auto it = transforms_.find(s);
-        return it == transforms_.end() ? Identity() : it->second;
-    };
-    const D3DMATRIX worldView = GLMatrixMul(transform(D3DTS_WORLD), transform(D3DTS_VIEW));
+    const D3DMATRIX worldView = GLMatrixMul(TransformOf(D3DTS_WORLD), TransformOf(D3DTS_VIEW));
     const D3DMATRIX normal = GLNormalMatrix(worldView);
     gl.UniformMatrix4fv(p.Uniform(gl, "uWorldView"), 1, GL_FALSE, &worldView.m[0][0]);
     gl.UniformMatrix4fv(p.Uniform(gl, "uNormalMat"), 1, GL_FALSE, &normal.m[0][0]);
@@ -342,13 +343,9 @@ void GLDevice::SetProgramUniforms(GLProgram& p) {
         const float v[4] = {c.r, c.g, c.b, c.a};
         v4(name, v);
     };
-    auto transform = [&](uint32_t s) {
-        auto it = transforms_.find(s);
-        return it == transforms_.end() ? Identity() : it->second;
-    };
-    const D3DMATRIX view = transform(D3DTS_VIEW);
+    const D3DMATRIX view = TransformOf(D3DTS_VIEW);
     SetTransformUniforms(p);
-    mat("uProj", transform(D3DTS_PROJECTION));
+    mat("uProj", TransformOf(D3DTS_PROJECTION));
     const float vp[4] = {static_cast<float>(viewport_.X), static_cast<float>(viewport_.Y),
                          static_cast<float>(viewport_.Width), static_cast<float>(viewport_.Height)};
     v4("uViewportRect", vp);
@@ -446,7 +443,7 @@ void GLDevice::SetProgramUniforms(GLProgram& p) {
         const auto& t = tss_[s];
         texIndex[s] = static_cast<int>(t[D3DTSS_TEXCOORDINDEX] & 0x7);
         texFlags[s] = static_cast<int>(t[D3DTSS_TEXTURETRANSFORMFLAGS]);
-        texMatrix[s] = transform(D3DTS_TEXTURE0 + s);
+        texMatrix[s] = TransformOf(D3DTS_TEXTURE0 + s);
     }
     gl.Uniform1iv(u("uColorOp"), 4, &key[kKeyColorOp]);
     gl.Uniform1iv(u("uAlphaOp"), 4, &key[kKeyAlphaOp]);
