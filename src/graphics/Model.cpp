@@ -10,6 +10,7 @@
 #include "core/Error.h"
 #include "graphics/LightMap.h"
 #include "graphics/ModelBackend.h"
+#include "graphics/ModelSolid.h"
 #include "graphics/ModelX.h"
 #include "packages/Package.h"
 #include "platform/FileSearch.h"
@@ -76,6 +77,7 @@ void gfxModel::Load(Engine& engine, const std::string& modelName) {
     name = modelName;
     renderMode = kModeNone;
     data_ = ModelData{};
+    solids_.clear();
     vertexBuffer_.reset();
     posesUsed_ = 0;
     try {
@@ -114,6 +116,7 @@ void gfxModel::Load(Engine& engine, const std::string& modelName) {
             }
             close();
             data_ = std::move(loaded);
+            solids_.clear();
             radius_ = 0;
             for (int a = 0; a < 3; ++a) boxMin_[a] = boxMax_[a] = 0;
             for (const MeshVertex& v : data_.vertices) {
@@ -133,6 +136,7 @@ void gfxModel::Load(Engine& engine, const std::string& modelName) {
         }
     } catch (const EngineError& e) {
         data_ = ModelData{};
+    solids_.clear();
         vertexBuffer_.reset();
         renderMode = kModeNone;
         std::string prefix = "Engine->GetModel->LoadModel(" + modelName + ")";
@@ -204,6 +208,22 @@ bool gfxModel::DrawsOpaque(int32_t state) const {
     if (DrawBound(state) < 0) return false;
     for (const auto& s : data_.sequences)
         if ((renderMode != kModeGrouped || s.group == state) && s.alpha) return false;
+    return true;
+}
+
+bool gfxModel::SolidBox(int32_t state, int axis, float min[3], float max[3]) const {
+    if (!DrawsOpaque(state) || axis < 0 || axis > 2) return false;
+    auto it = std::find_if(solids_.begin(), solids_.end(),
+                           [&](const Solid& s) { return s.state == state && s.axis == axis; });
+    if (it == solids_.end()) {
+        Solid s{state, axis, false, {}, {}};
+        s.solid = SolidBoxOf(data_, renderMode == kModeGrouped, state, axis, s.min, s.max);
+        solids_.push_back(s);
+        it = solids_.end() - 1;
+    }
+    if (!it->solid) return false;
+    std::copy(it->min, it->min + 3, min);
+    std::copy(it->max, it->max + 3, max);
     return true;
 }
 

@@ -49,6 +49,11 @@ public:
     // shader that draws something and blends none of it, so that the order
     // of its draws at different places cannot change the picture.
     bool DrawsOpaque(int32_t state) const;
+    // For a state DrawsOpaque accepts: a box around the model's origin
+    // (before its pose) that lies inside the solid its triangles enclose, as
+    // wide as the model along the axes other than `axis` (see SolidBoxOf).
+    // False when the model is not such a solid.
+    bool SolidBox(int32_t state, int axis, float min[3], float max[3]) const;
     // The model drawn with each of `count` world matrices (made with
     // ModelTranslated from this model's pose matrix): the picture of
     // DisplayMesh at each place, drawn a sequence at a time for all places.
@@ -76,6 +81,14 @@ private:
     ModelData data_;
     float radius_ = 0;   // the farthest vertex from the origin
     float boxMin_[3] = {0, 0, 0}, boxMax_[3] = {0, 0, 0};   // and the box of every vertex
+    // SolidBox's answers so far, for the data as loaded.
+    struct Solid {
+        int32_t state;
+        int axis;
+        bool solid;
+        float min[3], max[3];
+    };
+    mutable std::vector<Solid> solids_;
     // The rotation and scaling of recent draws: a grid draws a model in a
     // few poses at many places.
     struct PoseEntry {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "level/GridOcclusion.h"
 #include "level/Object.h"
 #include "platform/d3dx/D3DX8Math.h"
 
@@ -22,6 +23,8 @@ class gfxLightMap;
 
 // The face arrays never hold more than this many faces in all.
 inline constexpr int64_t kMaxWorldFaces = 16777216;
+// References -1 .. -31 are the system tiles, known to the grid by number.
+inline constexpr int32_t kGridTileCodes = 32;
 
 // Section names of the static tiles, index = tile code (entry 0 empty).
 extern const std::array<const char*, 27> kTileSectionNames;
@@ -154,6 +157,12 @@ public:
     // (tests), receiving the reference and the Render arguments.
     using FaceVisitor = std::function<void(int32_t reference, int32_t x, int32_t y, int32_t z, int16_t orientation)>;
     void RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw = {});
+    // Whether RenderGrid leaves out the faces that solid layers of a large
+    // grid hide from the eye (see GridOcclusion); the picture is the same
+    // either way.
+    bool hideBehindSolids = true;
+    // How many faces the last RenderGrid left out as hidden.
+    int64_t GridFacesHidden() const { return gridHidden_; }
 
     // ------------------------------------------------------------ light map
     // Made fresh by every LoadLevel (and then engine.lightMap, the map that
@@ -212,6 +221,16 @@ private:
     // Along x, y and z: the merged extents of the frame's faces drawn in
     // their place so far, opaque ones and others (see RenderGrid).
     std::array<std::vector<std::pair<float, float>>, 3> gridOpaqueInPlace_, gridOthersInPlace_;
+    // The solid layers of the grid and the frame's eye (see RenderGrid):
+    // false when nothing can be hidden this frame.
+    bool FindOccluders(IDirect3DDevice8& device, const float eye[3], const D3DMATRIX& view,
+                       const D3DMATRIX& projection);
+    GridOcclusion gridOcclusion_;
+    struct OccluderCache;
+    std::shared_ptr<OccluderCache> occluders_;
+    // Counts every change to faces_, so that what is found in it can be kept.
+    uint64_t facesVersion_ = 0;
+    int64_t gridHidden_ = 0;
     // Old number -> saved number while SaveLevel runs (index = old number).
     std::vector<int32_t> savedNumbers_;
 };

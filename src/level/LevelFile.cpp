@@ -59,6 +59,7 @@ void engLevel::ResetForLoad() {
     sizeX_ = sizeY_ = sizeZ_ = 0;
     layerXY_ = layerXZ_ = layerYZ_ = 0;
     for (auto& faces : faces_) faces.clear();
+    ++facesVersion_;
     cursor_ = PaintCursor{};
 }
 

@@ -51,6 +51,7 @@ void engLevel::SetWorldSize(int32_t x, int32_t y, int32_t z, const std::string& 
     faces_[kFaceZ].assign(static_cast<size_t>((Z + 1) * layerXY_ + 1), 0);
     faces_[kFaceX].assign(static_cast<size_t>((X + 1) * layerYZ_ + 1), 0);
     faces_[kFaceY].assign(static_cast<size_t>((Y + 1) * layerXZ_ + 1), 0);
+    ++facesVersion_;
 }
 
 void engLevel::Paintstruct(const std::string& key, const std::string& value) {
@@ -94,6 +95,7 @@ void engLevel::PaintRun(int axis, int32_t target) {
         if (index < 0 || index >= static_cast<int64_t>(faces.size()))
             RaiseError(ErrSubscript, kAssignSource, "Subscript out of range");
         faces[static_cast<size_t>(index)] = currentSection_;
+        ++facesVersion_;
         if (*coordinate == target) break;
         *coordinate += step;
     }
@@ -153,6 +155,7 @@ void engLevel::SetMapObject(int32_t x, int32_t y, int32_t z, int32_t dx, int32_t
     auto& faces = faces_[orientation];
     if (index < 0 || index >= static_cast<int64_t>(faces.size()) - 1) return;
     faces[static_cast<size_t>(index)] = reference;
+    ++facesVersion_;
 }
 
 std::array<GridLoop, 3> GridDrawOrder(const D3DXVECTOR3& d, int32_t sizeX, int32_t sizeY, int32_t sizeZ) {
@@ -258,8 +261,8 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
     float eye[3] = {0, 0, 0};
     bool eyeKnown = false;   // without it, nothing goes ahead of a blended face
     IDirect3DDevice8* device = engine_.gfx ? engine_.gfx->Device() : nullptr;
+    D3DMATRIX view, projection;
     if (!draw && device) {
-        D3DMATRIX view, projection;
         if (SUCCEEDED(device->GetTransform(D3DTS_VIEW, &view)) &&
             SUCCEEDED(device->GetTransform(D3DTS_PROJECTION, &projection))) {
             volume = ViewVolume(view, projection);
@@ -272,7 +275,7 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
         FaceBound bound[3];
         int32_t batch[3] = {-1, -1, -1};
     };
-    constexpr int32_t kCachedTiles = 32;
+    constexpr int32_t kCachedTiles = kGridTileCodes;
     std::array<Tile, kCachedTiles> tiles;
     std::array<bool, kCachedTiles> looked{};
     size_t batchesUsed = 0;
@@ -321,19 +324,34 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
     };
 
     // How far from its cell's corner any bounded tile face reaches, so that a
-    // whole row of cells well inside the view needs no test face by face.
+    // whole row of cells well inside the view needs no test face by face;
+    // and the box every boxed tile face lies in, from its cell's corner, so
+    // that a whole row hidden behind a solid layer needs none either.
     double reach = 0;
+    float rowLo[3] = {INFINITY, INFINITY, INFINITY}, rowHi[3] = {-INFINITY, -INFINITY, -INFINITY};
     const bool large = int64_t{sizeX_} * sizeY_ * sizeZ_ > 4096;
     if (volume.valid() && large)
         for (int32_t code = 1; code < kCachedTiles; ++code) {
             LevelObject* object = ResolveObject(-code);
             FaceBound b;
             for (int16_t o = 0; object && o < 3; ++o)
-                if (object->RenderBound(o, b))
+                if (object->RenderBound(o, b)) {
                     reach = std::max(reach, double{std::max({std::fabs(b.dx), std::fabs(b.dy), std::fabs(b.dz)})} +
                                                 b.radius);
+                    if (b.hx < 0) continue;
+                    const float centre[3] = {b.bx, b.by, b.bz}, half[3] = {b.hx, b.hy, b.hz};
+                    for (int a = 0; a < 3; ++a) {
+                        rowLo[a] = std::min(rowLo[a], centre[a] - half[a]);
+                        rowHi[a] = std::max(rowHi[a], centre[a] + half[a]);
+                    }
+                }
         }
     bool rowInside = false;
+    // Solid layers between the eye and the faces beyond them (see
+    // GridOcclusion); only large grids have enough to pay for the search.
+    const bool occluding = hideBehindSolids && large && eyeKnown && volume.valid() && FindOccluders(*device, eye, view, projection);
+    bool rowHidden = false;
+    gridHidden_ = 0;
 
     auto visit = [&](int32_t reference, int16_t orientation) {
         if (reference == 0) return;
@@ -354,6 +372,17 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
                     return;
                 }
                 const float centre[3] = {fx + b.bx, fy + b.by, fz + b.bz}, half[3] = {b.hx, b.hy, b.hz};
+                if (occluding && half[0] >= 0) {
+                    const float lo[3] = {centre[0] - half[0], centre[1] - half[1], centre[2] - half[2]};
+                    const float hi[3] = {centre[0] + half[0], centre[1] + half[1], centre[2] + half[2]};
+                    if (rowHidden || gridOcclusion_.Hides(lo, hi)) {
+                        // Hidden whatever the order: it draws no pixel.
+                        ++gridHidden_;
+                        tile.object->RenderCulled(c[0], c[1], c[2], orientation);
+                        skipped = {tile.object, c[0], c[1], c[2], orientation, true};
+                        return;
+                    }
+                }
                 if (tile.batch[orientation] >= 0) {
                     const auto k = static_cast<size_t>(tile.batch[orientation]);
                     bool ahead = false;
@@ -408,6 +437,15 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
                     hi[a] = last + reach;
                 }
                 rowInside = volume.Inside(lo, hi);
+            }
+            if (occluding && rowLo[0] <= rowHi[0]) {
+                float lo[3], hi[3];
+                for (int a = 0; a < 3; ++a) {
+                    const bool along = a == l2.axis;
+                    lo[a] = 1.5f * static_cast<float>(along ? std::min(l2.from, l2.to) : c[a]) + rowLo[a];
+                    hi[a] = 1.5f * static_cast<float>(along ? std::max(l2.from, l2.to) : c[a]) + rowHi[a];
+                }
+                rowHidden = gridOcclusion_.Hides(lo, hi);
             }
             for (c[l2.axis] = l2.from;; c[l2.axis] += l2.step) {
                 const int64_t x = c[0], y = c[1], z = c[2];
