@@ -191,6 +191,9 @@ void RunGameFrames(benchmark::State& state, const fs::path& folder, const std::s
     state.counters["instanced"] = static_cast<double>(instanced);
     state.counters["drawn"] = static_cast<double>(device->Count("DrawPrimitive") + instances);
     state.counters["calls"] = static_cast<double>(device->calls.size());
+    // Faces in view left out as hidden behind the grid's solid layers.
+    if (engLevel* level = Game(game.t->engine).Level())
+        state.counters["hidden"] = static_cast<double>(level->GridFacesHidden());
     const uint64_t allocationsBefore = gAllocations;
     for (auto _ : state) {
         device->ClearCalls();
