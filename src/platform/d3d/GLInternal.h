@@ -386,10 +386,20 @@ public:
     static constexpr unsigned kQuietPresents = 60;
     void ReleaseShaderCompiler();
     unsigned CompilerReleases() const { return compilerReleases_; }
+    size_t LinkedPixelShaders() const {
+        size_t n = 0;
+        for (const auto& [h, ps] : pixelShaders_) n += ps->program.program != 0;
+        return n;
+    }
 
 private:
+    // A pixel shader is linked once when created (so that one the driver
+    // refuses fails there) and dropped again; it is linked for good when
+    // first set. Shaders loaded with a level or a menu that are never drawn
+    // with then hold no program in the driver (over a megabyte each in Mesa).
     struct PixelShader {
-        GLProgram program;
+        GLProgram program;    // 0 until first set
+        std::string source;   // the fragment stage to link it from
     };
     struct VertexShaderDecl {
         GLVertexLayout layout;
@@ -489,6 +499,7 @@ private:
     std::map<DWORD, VertexShaderDecl> vertexShaders_;
     std::map<DWORD, std::unique_ptr<PixelShader>> pixelShaders_;
     DWORD nextShaderHandle_ = 1;
+    size_t pixelShaderBuilds_ = 0;
     std::array<float, 4 * 8> psConstants_{};
     std::array<float, 4 * 96> vsConstants_{};
 
