@@ -456,6 +456,16 @@ int LinkedPixelShaders(IDirect3DDevice8& device) {
     return gl ? static_cast<int>(gl->LinkedPixelShaders()) : -1;
 }
 
+bool HeldInGLOnly(IDirect3DVertexBuffer8& buffer) {
+    auto* gl = dynamic_cast<GLVertexBuffer*>(&buffer);
+    return gl && !gl->Data().HasCopy();
+}
+
+bool HeldInGLOnly(IDirect3DIndexBuffer8& buffer) {
+    auto* gl = dynamic_cast<GLIndexBuffer*>(&buffer);
+    return gl && !gl->Data().HasCopy();
+}
+
 int ShaderCompilerReleases(IDirect3DDevice8& device) {
     auto* gl = dynamic_cast<GLDevice*>(WithoutStateCache(&device));
     return gl ? static_cast<int>(gl->CompilerReleases()) : -1;

@@ -164,8 +164,24 @@ private:
     void ReadBound(UINT level, std::vector<uint8_t>& out) const;
 };
 
-// Vertex and index data: a CPU copy (so locks read back and resets keep
-// them) mirrored into a GL buffer object on unlock.
+// The bytes of a buffer as the draws check them: its size, and for index
+// buffers the indices (a vertex buffer's may be held in GL only: no data).
+class GLBufferBytes {
+public:
+    GLBufferBytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    size_t size() const { return size_; }
+    const uint8_t& operator[](size_t i) const { return data_[i]; }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+};
+
+// Vertex and index data in a GL buffer object, filled on unlock. Index
+// buffers keep a CPU copy (draws check their indices); a vertex buffer
+// keeps one only once it is locked a second time (rewritten: a lock then
+// costs no read back), so a model's vertices, written once at load, live in
+// GL alone and a later lock reads them back.
 class GLBufferData {
 public:
     GLBufferData(std::shared_ptr<GLContextShare> share, GLenum target, UINT length);
@@ -173,13 +189,17 @@ public:
     HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags);
     HRESULT Unlock();
     GLuint Name() const { return name_; }
-    const std::vector<uint8_t>& Bytes() const { return bytes_; }
+    GLBufferBytes Bytes() const { return {bytes_.empty() ? nullptr : bytes_.data(), length_}; }
+    // The CPU copy is held (for tests).
+    bool HasCopy() const { return !bytes_.empty(); }
     const std::shared_ptr<GLContextShare>& Share() const { return share_; }
 
 private:
     std::shared_ptr<GLContextShare> share_;
     GLenum target_;
-    std::vector<uint8_t> bytes_;
+    size_t length_;
+    std::vector<uint8_t> bytes_;   // empty while the data lives in GL only
+    unsigned locks_ = 0;
     GLuint name_ = 0;
     bool locked_ = false, readOnly_ = false;
     UINT lockOffset_ = 0, lockSize_ = 0;

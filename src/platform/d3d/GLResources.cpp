@@ -273,7 +273,7 @@ void GLTexture::FindConstantTexel() {
 // ---------------------------------------------------------------- buffers
 
 GLBufferData::GLBufferData(std::shared_ptr<GLContextShare> share, GLenum target, UINT length)
-    : share_(std::move(share)), target_(target), bytes_(length, 0) {
+    : share_(std::move(share)), target_(target), length_(length), bytes_(length, 0) {
     if (length == 0 || !share_->MakeCurrent()) return;
     share_->gl.GenBuffers(1, &name_);
     share_->gl.BindBuffer(target_, name_);
@@ -289,9 +289,18 @@ GLBufferData::~GLBufferData() {
 }
 
 HRESULT GLBufferData::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
-    if (!data || locked_ || offset > bytes_.size()) return D3DERR_INVALIDCALL;
-    if (size == 0) size = static_cast<UINT>(bytes_.size()) - offset;
-    if (size > bytes_.size() - offset) return D3DERR_INVALIDCALL;
+    if (!data || locked_ || offset > length_) return D3DERR_INVALIDCALL;
+    if (size == 0) size = static_cast<UINT>(length_) - offset;
+    if (size > length_ - offset) return D3DERR_INVALIDCALL;
+    if (bytes_.empty()) {
+        // Held in GL only: read back what the buffer holds.
+        if (!share_->MakeCurrent()) return D3DERR_INVALIDCALL;
+        bytes_.assign(length_, 0);
+        share_->gl.BindBuffer(target_, name_);
+        share_->gl.GetBufferSubData(target_, 0, static_cast<GLsizeiptr>(length_), bytes_.data());
+        share_->gl.BindBuffer(target_, 0);
+    }
+    ++locks_;
     *data = bytes_.data() + offset;
     locked_ = true;
     readOnly_ = (flags & D3DLOCK_READONLY) != 0;
@@ -307,6 +316,8 @@ HRESULT GLBufferData::Unlock() {
     share_->gl.BindBuffer(target_, name_);
     share_->gl.BufferSubData(target_, lockOffset_, lockSize_, bytes_.data() + lockOffset_);
     share_->gl.BindBuffer(target_, 0);
+    // Written once so far: GL's copy is the only one kept.
+    if (target_ == GL_ARRAY_BUFFER && locks_ == 1 && share_->gl.GetBufferSubData) std::vector<uint8_t>().swap(bytes_);
     return D3D_OK;
 }
 
