@@ -12,6 +12,12 @@ std::string WrapPixelShader(const std::string& source);
 
 // ---------------------------------------------------------------- resources
 
+void GLDevice::WantMips() {
+    if (share_->mipsWanted) return;
+    share_->mipsWanted = true;
+    for (GLTexture* texture : share_->textures) texture->Deepen();
+}
+
 HRESULT GLDevice::SetTexture(DWORD stage, const std::shared_ptr<IDirect3DTexture8>& texture) {
     if (stage >= D3DMAXTEXTURESTAGES) return D3DERR_INVALIDCALL;
     // Which stages have a texture, and which of those are one colour,
