@@ -390,7 +390,8 @@ HRESULT GLBufferData::Unlock() {
     share_->gl.BufferSubData(target_, lockOffset_, lockSize_, bytes_.data() + lockOffset_);
     share_->gl.BindBuffer(target_, 0);
     // Written once so far: GL's copy is the only one kept.
-    if (target_ == GL_ARRAY_BUFFER && locks_ == 1 && share_->gl.GetBufferSubData) std::vector<uint8_t>().swap(bytes_);
+    if (target_ == GL_ARRAY_BUFFER && locks_ == 1 && share_->gl.GetBufferSubData)
+        std::vector<uint8_t>().swap(bytes_);
     return D3D_OK;
 }
 
