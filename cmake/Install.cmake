@@ -130,6 +130,14 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${RDV_HOMEPAGE})
 # loaded at run time, so it is named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1")
+# Assimp is opened at run time for .x models, out of dpkg-shlibdeps' sight:
+# the package that holds it is named here.
+get_filename_component(rdv_assimp_dir ${RDV_ASSIMP_LIBRARY} DIRECTORY)
+execute_process(COMMAND dpkg-query -S ${rdv_assimp_dir}/${RDV_ASSIMP_SONAME}
+                OUTPUT_VARIABLE rdv_assimp_package ERROR_QUIET)
+if(rdv_assimp_package MATCHES "^([^:, ]+)")
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${CMAKE_MATCH_1}")
+endif()
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -1,17 +1,19 @@
 #include "graphics/ModelX.h"
 
-#include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/Error.h"
 #include "graphics/ModelXCheck.h"
+#include "graphics/ModelXLibrary.h"
 
 namespace rdv {
 
@@ -22,9 +24,10 @@ uint32_t Byte(float v) {
     return static_cast<uint32_t>(std::lround(c * 255.0f));
 }
 
-D3DCOLORVALUE Colour(const aiMaterial* m, const char* key, unsigned type, unsigned index, D3DCOLORVALUE fallback) {
+D3DCOLORVALUE Colour(const AssimpApi& ai, const aiMaterial* m, const char* key, unsigned type, unsigned index,
+                     D3DCOLORVALUE fallback) {
     aiColor4D c;
-    if (aiGetMaterialColor(m, key, type, index, &c) != AI_SUCCESS) return fallback;
+    if (ai.getMaterialColor(m, key, type, index, &c) != AI_SUCCESS) return fallback;
     return {c.r, c.g, c.b, c.a};
 }
 
@@ -32,21 +35,29 @@ D3DCOLORVALUE Colour(const aiMaterial* m, const char* key, unsigned type, unsign
 
 void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& host) {
     const std::vector<unsigned char> bytes = ImportableX(path);
-    if (bytes.empty()) RaiseError(ErrFileAccess, "LoadObject", "Error loading Mesh");
-    Assimp::Importer importer;
+    if (bytes.empty() || bytes.size() > UINT_MAX) RaiseError(ErrFileAccess, "LoadObject", "Error loading Mesh");
+    std::string why;
+    const AssimpApi* api = OpenAssimp(why);
+    if (!api) {
+        host.Log("WARNING: .x models are read by Assimp, which could not be loaded: " + why, 5);
+        RaiseError(ErrFileAccess, "LoadObject", "Error loading Mesh");
+    }
+    const AssimpApi& ai = *api;
     // The importer's validation of what it built runs first of the steps.
     // The file's own left-handed coordinates, winding and texture origin are
     // kept, as the device expects them; frames are baked into the vertices.
-    const aiScene* scene = nullptr;
+    const aiScene* read = nullptr;
     try {
-        scene = importer.ReadFileFromMemory(bytes.data(), bytes.size(),
-                                            aiProcess_ValidateDataStructure | aiProcess_Triangulate |
-                                                aiProcess_PreTransformVertices | aiProcess_ConvertToLeftHanded |
-                                                aiProcess_SortByPType,
-                                            "x");
+        read = ai.importFileFromMemory(reinterpret_cast<const char*>(bytes.data()),
+                                       static_cast<unsigned>(bytes.size()),
+                                       aiProcess_ValidateDataStructure | aiProcess_Triangulate |
+                                           aiProcess_PreTransformVertices | aiProcess_ConvertToLeftHanded |
+                                           aiProcess_SortByPType,
+                                       "x");
     } catch (const std::exception&) {
-        scene = nullptr;
+        read = nullptr;
     }
+    const std::unique_ptr<const aiScene, decltype(ai.releaseImport)> scene(read, ai.releaseImport);
     if (!scene || !scene->mRootNode || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE))
         RaiseError(ErrFileAccess, "LoadObject", "Error loading Mesh");
 
@@ -67,14 +78,14 @@ void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& h
     for (unsigned mi = 0; mi < scene->mNumMaterials; ++mi) {
         const aiMaterial* m = scene->mMaterials[mi];
         MeshMaterial mat{};
-        mat.Diffuse = Colour(m, AI_MATKEY_COLOR_DIFFUSE, {1, 1, 1, 1});
+        mat.Diffuse = Colour(ai, m, AI_MATKEY_COLOR_DIFFUSE, {1, 1, 1, 1});
         float opacity = 1.0f;
-        if (aiGetMaterialFloat(m, AI_MATKEY_OPACITY, &opacity) == AI_SUCCESS) mat.Diffuse.a = opacity;
+        if (ai.getMaterialFloatArray(m, AI_MATKEY_OPACITY, &opacity, nullptr) == AI_SUCCESS) mat.Diffuse.a = opacity;
         mat.Ambient = mat.Diffuse;
-        mat.Specular = Colour(m, AI_MATKEY_COLOR_SPECULAR, {0, 0, 0, 0});
-        mat.Emissive = Colour(m, AI_MATKEY_COLOR_EMISSIVE, {0, 0, 0, 0});
+        mat.Specular = Colour(ai, m, AI_MATKEY_COLOR_SPECULAR, {0, 0, 0, 0});
+        mat.Emissive = Colour(ai, m, AI_MATKEY_COLOR_EMISSIVE, {0, 0, 0, 0});
         float power = 0.0f;
-        if (aiGetMaterialFloat(m, AI_MATKEY_SHININESS, &power) == AI_SUCCESS) mat.Power = power;
+        if (ai.getMaterialFloatArray(m, AI_MATKEY_SHININESS, &power, nullptr) == AI_SUCCESS) mat.Power = power;
         model.xMaterials.push_back(mat);
 
         aiString file;
@@ -83,7 +94,9 @@ void LoadXMesh(ModelData& model, const std::filesystem::path& path, ModelHost& h
         // name ("bump", "spec", "env", ...); the mesh's material has one.
         for (aiTextureType kind : {aiTextureType_DIFFUSE, aiTextureType_AMBIENT, aiTextureType_SPECULAR,
                                    aiTextureType_EMISSIVE, aiTextureType_HEIGHT, aiTextureType_NORMALS}) {
-            if (m->GetTexture(kind, 0, &file) == AI_SUCCESS && file.length > 0) {
+            if (ai.getMaterialTexture(m, kind, 0, &file, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) ==
+                    AI_SUCCESS &&
+                file.length > 0) {
                 texture = file.C_Str();
                 break;
             }

@@ -48,7 +48,8 @@ GLDevice::GLDevice(GLDirect3D8& parent, D3DDEVTYPE type, DWORD behaviorFlags)
 
 GLDevice::~GLDevice() {
     if (share_ && gl_ && share_->MakeCurrent()) {
-        for (auto& [h, ps] : pixelShaders_) share_->gl.DeleteProgram(ps->program.program);
+        for (auto& [h, ps] : pixelShaders_)
+            if (ps->program.program) share_->gl.DeleteProgram(ps->program.program);
         pixelShaders_.clear();
         if (GLProgram* generic = fixedProgram_.Built()) share_->gl.DeleteProgram(generic->program);
         for (auto& [key, p] : fixedVariants_)
@@ -448,6 +449,21 @@ bool ReleaseShaderCompiler(IDirect3DDevice8& device) {
     if (!gl) return false;
     gl->ReleaseShaderCompiler();
     return true;
+}
+
+int LinkedPixelShaders(IDirect3DDevice8& device) {
+    auto* gl = dynamic_cast<GLDevice*>(WithoutStateCache(&device));
+    return gl ? static_cast<int>(gl->LinkedPixelShaders()) : -1;
+}
+
+bool HeldInGLOnly(IDirect3DVertexBuffer8& buffer) {
+    auto* gl = dynamic_cast<GLVertexBuffer*>(&buffer);
+    return gl && !gl->Data().HasCopy();
+}
+
+bool HeldInGLOnly(IDirect3DIndexBuffer8& buffer) {
+    auto* gl = dynamic_cast<GLIndexBuffer*>(&buffer);
+    return gl && !gl->Data().HasCopy();
 }
 
 int ShaderCompilerReleases(IDirect3DDevice8& device) {

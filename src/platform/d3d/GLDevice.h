@@ -32,6 +32,13 @@ bool UseGenericFixedFunction(IDirect3DDevice8& device, bool on);
 bool ReleaseShaderCompiler(IDirect3DDevice8& device);
 // How often the device has released its compiler (-1: not an OpenGL device).
 int ShaderCompilerReleases(IDirect3DDevice8& device);
+// How many of the device's pixel shaders hold a linked program: those set
+// at least once (-1: not an OpenGL device).
+int LinkedPixelShaders(IDirect3DDevice8& device);
+// True when the buffer (of an OpenGL device) holds no CPU copy of its data:
+// written once, it lives in GL alone.
+bool HeldInGLOnly(IDirect3DVertexBuffer8& buffer);
+bool HeldInGLOnly(IDirect3DIndexBuffer8& buffer);
 
 // True when the device draws straight into its window's buffers (they match
 // the back buffer), false when it draws apart and copies on Present, or is

@@ -12,6 +12,12 @@ std::string WrapPixelShader(const std::string& source);
 
 // ---------------------------------------------------------------- resources
 
+void GLDevice::WantMips() {
+    if (share_->mipsWanted) return;
+    share_->mipsWanted = true;
+    for (GLTexture* texture : share_->textures) texture->Deepen();
+}
+
 HRESULT GLDevice::SetTexture(DWORD stage, const std::shared_ptr<IDirect3DTexture8>& texture) {
     if (stage >= D3DMAXTEXTURESTAGES) return D3DERR_INVALIDCALL;
     // Which stages have a texture, and which of those are one colour,
@@ -153,9 +159,11 @@ HRESULT GLDevice::CreatePixelShader(const DWORD* function, DWORD* handle) {
     const std::string source = WrapPixelShader(glsl.fragmentSource);
     if (source.empty() || !share_->MakeCurrent()) return D3DERR_INVALIDCALL;
     std::unique_ptr<GLProgram> program(BuildProgram(source, error));
+    ++pixelShaderBuilds_;
     if (!program) return D3DERR_INVALIDCALL;
+    gl_->DeleteProgram(program->program);
     auto ps = std::make_unique<PixelShader>();
-    ps->program = *program;
+    ps->source = source;
     const DWORD h = nextShaderHandle_++ << 1;
     pixelShaders_[h] = std::move(ps);
     *handle = h;
@@ -163,7 +171,20 @@ HRESULT GLDevice::CreatePixelShader(const DWORD* function, DWORD* handle) {
 }
 
 HRESULT GLDevice::SetPixelShader(DWORD handle) {
-    if (handle != 0 && pixelShaders_.find(handle) == pixelShaders_.end()) return D3DERR_INVALIDCALL;
+    if (handle != 0) {
+        auto it = pixelShaders_.find(handle);
+        if (it == pixelShaders_.end()) return D3DERR_INVALIDCALL;
+        PixelShader& ps = *it->second;
+        if (!ps.program.program) {
+            if (!share_->MakeCurrent()) return D3DERR_INVALIDCALL;
+            std::string error;
+            std::unique_ptr<GLProgram> program(BuildProgram(ps.source, error));
+            ++pixelShaderBuilds_;
+            if (!program) return D3DERR_INVALIDCALL;
+            ps.program = std::move(*program);
+            std::string().swap(ps.source);
+        }
+    }
     if (pixelShader_ != handle) Changed();
     pixelShader_ = handle;
     return D3D_OK;
@@ -178,8 +199,9 @@ HRESULT GLDevice::GetPixelShader(DWORD* handle) {
 HRESULT GLDevice::DeletePixelShader(DWORD handle) {
     auto it = pixelShaders_.find(handle);
     if (it == pixelShaders_.end()) return D3DERR_INVALIDCALL;
-    if (currentProgram_ == it->second->program.program) currentProgram_ = 0;
-    if (share_->MakeCurrent()) gl_->DeleteProgram(it->second->program.program);
+    const GLuint program = it->second->program.program;
+    if (program && currentProgram_ == program) currentProgram_ = 0;
+    if (program && share_->MakeCurrent()) gl_->DeleteProgram(program);
     pixelShaders_.erase(it);
     if (pixelShader_ == handle) pixelShader_ = 0;
     return D3D_OK;

@@ -59,6 +59,7 @@ namespace rdv {
 // Optional: null when the driver lacks them.
 #define RDV_GL_OPTIONAL_FUNCS(X)                                                         \
     X(PFNGLRELEASESHADERCOMPILERPROC, ReleaseShaderCompiler)                             \
+    X(PFNGLGETBUFFERSUBDATAPROC, GetBufferSubData)                                       \
     X(PFNGLPROVOKINGVERTEXPROC, ProvokingVertex)                                         \
     X(PFNGLTEXSTORAGE2DPROC, TexStorage2D)                                               \
     X(PFNGLDRAWARRAYSINSTANCEDPROC, DrawArraysInstanced)                                 \

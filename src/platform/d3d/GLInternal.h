@@ -27,6 +27,8 @@ struct GLProbe {
 
 // The context and entry points a device's resources need; resources keep it
 // alive so they can free their GL names only while the context exists.
+class GLTexture;
+
 struct GLContextShare {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
@@ -41,6 +43,11 @@ struct GLContextShare {
     GLuint activeUnit = 0;
     bool attribsValid = false;   // the vertex attribute pointers of the last draw still hold
     GLuint attribBuffer = 0;     // the buffer they read
+    // Set once a stage asks for mip levels (a mip filter, or a most detailed
+    // level below the first); until then textures keep their lower levels
+    // out of GL (see GLTexture::Deepen). `textures` lists the live ones.
+    bool mipsWanted = false;
+    std::vector<GLTexture*> textures;
     bool MakeCurrent() const {
         if (!alive) return false;
         if (SDL_GL_GetCurrentContext() != context) return SDL_GL_MakeCurrent(window, context) == 0;
@@ -119,6 +126,16 @@ public:
     bool Narrow() const { return narrow_; }
     void Widen();
 
+    // Draws sample only the first level unless a stage sets a mip filter
+    // (or a most detailed level below the first), which this engine's own
+    // drawing never does. Until the device is asked for that, GL holds only
+    // the first level of a texture and the levels below it are kept
+    // deflated on the CPU (a quarter of a mip-mapped texture's memory, most
+    // of it for free: the font's lower levels are mostly blank); Deepen
+    // moves them into GL, for good.
+    bool Deep() const { return deep_; }
+    void Deepen();
+
     // The sampler parameters last given to GL for this texture.
     struct Sampler {
         GLint minFilter = 0, magFilter = 0, wrapS = 0, wrapT = 0, baseLevel = 0;
@@ -139,7 +156,9 @@ private:
         std::vector<uint8_t> staging;
         bool locked = false;
         bool readOnly = false;
-        bool written = false;   // an unlock has sent texels to GL
+        bool written = false;   // an unlock has sent texels to GL (or to `packed`)
+        std::vector<uint8_t> packed;   // deflated texels of a level GL does not hold
+        bool packedRaw = false;        // `packed` holds them as they are (deflating failed)
         // Every texel of the level is `texel` (read as 32 bits; for the
         // 32-bit formats only).
         bool uniform = true;
@@ -159,13 +178,34 @@ private:
     int constantTexel_ = -1;
     bool narrow_ = false;
     bool grey_ = true;   // the staging bytes of the last level scanned
+    bool deep_ = true;   // GL holds every level
+    GLsizei StoredLevels() const { return deep_ ? static_cast<GLsizei>(levels_.size()) : 1; }
+    bool InGL(UINT level) const { return deep_ || level == 0; }
     GLuint MakeStorage(const GLFormatInfo& info, const std::vector<uint8_t>& zeros);
+    void Pack(Level& level);
+    void Unpack(const Level& level, std::vector<uint8_t>& out) const;
     void Bind();
     void ReadBound(UINT level, std::vector<uint8_t>& out) const;
 };
 
-// Vertex and index data: a CPU copy (so locks read back and resets keep
-// them) mirrored into a GL buffer object on unlock.
+// The bytes of a buffer as the draws check them: its size, and for index
+// buffers the indices (a vertex buffer's may be held in GL only: no data).
+class GLBufferBytes {
+public:
+    GLBufferBytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    size_t size() const { return size_; }
+    const uint8_t& operator[](size_t i) const { return data_[i]; }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+};
+
+// Vertex and index data in a GL buffer object, filled on unlock. Index
+// buffers keep a CPU copy (draws check their indices); a vertex buffer
+// keeps one only once it is locked a second time (rewritten: a lock then
+// costs no read back), so a model's vertices, written once at load, live in
+// GL alone and a later lock reads them back.
 class GLBufferData {
 public:
     GLBufferData(std::shared_ptr<GLContextShare> share, GLenum target, UINT length);
@@ -173,13 +213,17 @@ public:
     HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags);
     HRESULT Unlock();
     GLuint Name() const { return name_; }
-    const std::vector<uint8_t>& Bytes() const { return bytes_; }
+    GLBufferBytes Bytes() const { return {bytes_.empty() ? nullptr : bytes_.data(), length_}; }
+    // The CPU copy is held (for tests).
+    bool HasCopy() const { return !bytes_.empty(); }
     const std::shared_ptr<GLContextShare>& Share() const { return share_; }
 
 private:
     std::shared_ptr<GLContextShare> share_;
     GLenum target_;
-    std::vector<uint8_t> bytes_;
+    size_t length_;
+    std::vector<uint8_t> bytes_;   // empty while the data lives in GL only
+    unsigned locks_ = 0;
     GLuint name_ = 0;
     bool locked_ = false, readOnly_ = false;
     UINT lockOffset_ = 0, lockSize_ = 0;
@@ -385,11 +429,24 @@ public:
     // system. A later build brings the compiler back.
     static constexpr unsigned kQuietPresents = 60;
     void ReleaseShaderCompiler();
+    // A stage asked for mip levels: every texture moves its lower levels
+    // into GL (GLTexture::Deepen), and later ones keep them there.
+    void WantMips();
     unsigned CompilerReleases() const { return compilerReleases_; }
+    size_t LinkedPixelShaders() const {
+        size_t n = 0;
+        for (const auto& [h, ps] : pixelShaders_) n += ps->program.program != 0;
+        return n;
+    }
 
 private:
+    // A pixel shader is linked once when created (so that one the driver
+    // refuses fails there) and dropped again; it is linked for good when
+    // first set. Shaders loaded with a level or a menu that are never drawn
+    // with then hold no program in the driver (over a megabyte each in Mesa).
     struct PixelShader {
-        GLProgram program;
+        GLProgram program;    // 0 until first set
+        std::string source;   // the fragment stage to link it from
     };
     struct VertexShaderDecl {
         GLVertexLayout layout;
@@ -489,6 +546,7 @@ private:
     std::map<DWORD, VertexShaderDecl> vertexShaders_;
     std::map<DWORD, std::unique_ptr<PixelShader>> pixelShaders_;
     DWORD nextShaderHandle_ = 1;
+    size_t pixelShaderBuilds_ = 0;
     std::array<float, 4 * 8> psConstants_{};
     std::array<float, 4 * 96> vsConstants_{};
 

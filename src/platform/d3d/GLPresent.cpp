@@ -120,9 +120,9 @@ HRESULT GLDevice::Present(const RECT*, const RECT*, SDL_Window*, const void*) {
 // ------------------------------------------------------- shader compiler
 
 size_t GLDevice::ProgramsBuilt() const {
-    // Every fixed-function variant and pixel shader is a build; the
-    // variants' map forgets no key it tried and shader handles only grow.
-    return (fixedProgram_.Built() ? 1 : 0) + fixedVariants_.size() + nextShaderHandle_;
+    // Every fixed-function variant and pixel shader link is a build; the
+    // variants' map forgets no key it tried and the link count only grows.
+    return (fixedProgram_.Built() ? 1 : 0) + fixedVariants_.size() + pixelShaderBuilds_;
 }
 
 void GLDevice::ReleaseIdleCompiler() {

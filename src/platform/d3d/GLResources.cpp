@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <zlib.h>
+
 #include "platform/d3d/GLInternal.h"
 
 namespace rdv {
@@ -63,12 +65,14 @@ GLTexture::GLTexture(std::shared_ptr<GLContextShare> share, UINT width, UINT hei
     // A new texture reads as zeros, as the bytes a lock hands out first. One
     // zeroed buffer of level 0's size serves every level; it goes at the end.
     const std::vector<uint8_t> zeros(levels_[0].Bytes(info_.bytesPerPixel), 0);
+    deep_ = usage != 0 || levels_.size() == 1 || share_->mipsWanted;
     narrow_ = usage == 0 && (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8);
     if (narrow_) {
         name_ = MakeStorage(NarrowFormat(format), zeros);
         if (!name_) narrow_ = false;
     }
     if (!name_) name_ = MakeStorage(info_, zeros);
+    if (name_) share_->textures.push_back(this);
     FindConstantTexel();
 }
 
@@ -82,7 +86,7 @@ GLuint GLTexture::MakeStorage(const GLFormatInfo& info, const std::vector<uint8_
     share_->activeUnit = 0;
     share_->boundTextures[0] = name;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    const auto count = static_cast<GLsizei>(levels_.size());
+    const GLsizei count = StoredLevels();
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, count - 1);
     bool stored = false;
     if (share_->gl.TexStorage2D) {
@@ -146,7 +150,8 @@ void GLTexture::Widen() {
         return;   // kept as it was: a colour draws grey
     }
     for (UINT i = 0; i < levels_.size(); ++i) {
-        if (!levels_[i].written) continue;   // zeros in both
+        // Zeros in both, or deflated in the texture's own layout either way.
+        if (!levels_[i].written || !InGL(i)) continue;
         glBindTexture(GL_TEXTURE_2D, old);
         ReadBound(i, bytes);
         glBindTexture(GL_TEXTURE_2D, wide);
@@ -164,6 +169,7 @@ void GLTexture::Widen() {
 }
 
 GLTexture::~GLTexture() {
+    std::erase(share_->textures, this);
     if (!name_ || !share_->MakeCurrent()) return;
     glDeleteTextures(1, &name_);
     // GL unbinds a deleted texture from every unit it was bound to.
@@ -199,7 +205,9 @@ HRESULT GLTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect
     // a level never written (loading a file fills each level once) or a
     // texture GL could not make.
     l.staging.assign(l.Bytes(info_.bytesPerPixel), 0);
-    if (l.written && name_ && share_->MakeCurrent()) {
+    if (l.written && !InGL(level)) {
+        Unpack(l, l.staging);
+    } else if (l.written && name_ && share_->MakeCurrent()) {
         Bind();
         ReadBound(level, l.staging);
     }
@@ -225,11 +233,76 @@ void GLTexture::Upload(UINT level) {
     FindConstantTexel();
     if (narrow_ && !grey_) Widen();
     l.written = true;
+    if (!InGL(level)) {
+        Pack(l);
+        return;
+    }
     if (!name_ || !share_->MakeCurrent()) return;
     Bind();
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, 0, static_cast<GLsizei>(l.width),
                     static_cast<GLsizei>(l.height), info_.format, info_.type, l.staging.data());
+    ++share_->textureUploads;
+}
+
+void GLTexture::Pack(Level& l) {
+    uLongf size = compressBound(static_cast<uLong>(l.staging.size()));
+    l.packed.resize(size);
+    // The fastest level: most of what it packs is blank or repeated.
+    l.packedRaw =
+        compress2(l.packed.data(), &size, l.staging.data(), static_cast<uLong>(l.staging.size()), 1) != Z_OK;
+    if (l.packedRaw) l.packed = l.staging;   // still correct, only larger
+    else l.packed.resize(size);
+    l.packed.shrink_to_fit();
+}
+
+void GLTexture::Unpack(const Level& l, std::vector<uint8_t>& out) const {
+    if (l.packedRaw) {
+        std::copy_n(l.packed.begin(), std::min(l.packed.size(), out.size()), out.begin());
+        return;
+    }
+    uLongf size = static_cast<uLongf>(out.size());
+    if (uncompress(out.data(), &size, l.packed.data(), static_cast<uLong>(l.packed.size())) != Z_OK ||
+        size != out.size())
+        std::fill(out.begin(), out.end(), 0);
+}
+
+void GLTexture::Deepen() {
+    if (deep_) return;
+    if (!name_ || !share_->MakeCurrent()) {
+        deep_ = true;   // nothing in GL to move: later uploads go straight to GL
+        return;
+    }
+    const GLuint old = name_;
+    std::vector<uint8_t> bytes(levels_[0].Bytes(info_.bytesPerPixel), 0);
+    deep_ = true;
+    const GLuint deep = MakeStorage(narrow_ ? NarrowFormat(format_) : info_, bytes);
+    if (!deep) {
+        deep_ = false;   // kept as it was: drawn from the first level only
+        Bind();
+        return;
+    }
+    for (UINT i = 0; i < levels_.size(); ++i) {
+        Level& l = levels_[i];
+        if (!l.written) continue;
+        bytes.resize(l.Bytes(info_.bytesPerPixel));
+        if (i == 0) {
+            glBindTexture(GL_TEXTURE_2D, old);
+            ReadBound(0, bytes);
+        } else {
+            Unpack(l, bytes);
+            std::vector<uint8_t>().swap(l.packed);
+        }
+        glBindTexture(GL_TEXTURE_2D, deep);
+        glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), 0, 0, static_cast<GLsizei>(l.width),
+                        static_cast<GLsizei>(l.height), info_.format, info_.type, bytes.data());
+    }
+    glDeleteTextures(1, &old);
+    for (GLuint& bound : share_->boundTextures)
+        if (bound == old) bound = 0;
+    name_ = deep;
+    Bind();
+    samplerApplied = false;   // parameters belong to the old name
     ++share_->textureUploads;
 }
 
@@ -273,7 +346,7 @@ void GLTexture::FindConstantTexel() {
 // ---------------------------------------------------------------- buffers
 
 GLBufferData::GLBufferData(std::shared_ptr<GLContextShare> share, GLenum target, UINT length)
-    : share_(std::move(share)), target_(target), bytes_(length, 0) {
+    : share_(std::move(share)), target_(target), length_(length), bytes_(length, 0) {
     if (length == 0 || !share_->MakeCurrent()) return;
     share_->gl.GenBuffers(1, &name_);
     share_->gl.BindBuffer(target_, name_);
@@ -289,9 +362,18 @@ GLBufferData::~GLBufferData() {
 }
 
 HRESULT GLBufferData::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
-    if (!data || locked_ || offset > bytes_.size()) return D3DERR_INVALIDCALL;
-    if (size == 0) size = static_cast<UINT>(bytes_.size()) - offset;
-    if (size > bytes_.size() - offset) return D3DERR_INVALIDCALL;
+    if (!data || locked_ || offset > length_) return D3DERR_INVALIDCALL;
+    if (size == 0) size = static_cast<UINT>(length_) - offset;
+    if (size > length_ - offset) return D3DERR_INVALIDCALL;
+    if (bytes_.empty()) {
+        // Held in GL only: read back what the buffer holds.
+        if (!share_->MakeCurrent()) return D3DERR_INVALIDCALL;
+        bytes_.assign(length_, 0);
+        share_->gl.BindBuffer(target_, name_);
+        share_->gl.GetBufferSubData(target_, 0, static_cast<GLsizeiptr>(length_), bytes_.data());
+        share_->gl.BindBuffer(target_, 0);
+    }
+    ++locks_;
     *data = bytes_.data() + offset;
     locked_ = true;
     readOnly_ = (flags & D3DLOCK_READONLY) != 0;
@@ -307,6 +389,9 @@ HRESULT GLBufferData::Unlock() {
     share_->gl.BindBuffer(target_, name_);
     share_->gl.BufferSubData(target_, lockOffset_, lockSize_, bytes_.data() + lockOffset_);
     share_->gl.BindBuffer(target_, 0);
+    // Written once so far: GL's copy is the only one kept.
+    if (target_ == GL_ARRAY_BUFFER && locks_ == 1 && share_->gl.GetBufferSubData)
+        std::vector<uint8_t>().swap(bytes_);
     return D3D_OK;
 }
 

@@ -221,6 +221,8 @@ HRESULT GLDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE typ
     if (stage >= D3DMAXTEXTURESTAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
     if (tss_[stage][type] != value) Changed();
     tss_[stage][type] = value;
+    if ((type == D3DTSS_MIPFILTER && value != D3DTEXF_NONE) || (type == D3DTSS_MAXMIPLEVEL && value != 0))
+        WantMips();
     return D3D_OK;
 }
 
