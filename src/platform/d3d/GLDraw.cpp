@@ -239,7 +239,12 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t
             gl.VertexAttribDivisor(index, 1);
         }
         gl.BindBuffer(GL_ARRAY_BUFFER, 0);
-        gl.DrawArraysInstanced(mode, static_cast<GLint>(first), count, instances);
+        if (const std::vector<GLuint>* corners = InstanceIndices(mode, first, count, stride)) {
+            gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+            gl.DrawElementsInstanced(mode, count, GL_UNSIGNED_INT, corners->data(), instances);
+        } else {
+            gl.DrawArraysInstanced(mode, static_cast<GLint>(first), count, instances);
+        }
         for (GLuint i = 0; i < 7; ++i) {
             gl.VertexAttribDivisor(kGLInstanceAttrib + i, 0);
             gl.DisableVertexAttribArray(kGLInstanceAttrib + i);
@@ -289,6 +294,49 @@ void GLDevice::PrepareInstances(const D3DMATRIX* worlds, UINT count) {
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) out[16 + 3 * r + c] = normal.m[r][c];
     }
+}
+
+const std::vector<GLuint>* GLDevice::InstanceIndices(GLenum mode, UINT first, GLsizei count, UINT stride) {
+    // A list of triangles names each corner anew though neighbours share
+    // most (a box: 36 corners, 24 different). Equal bytes give equal
+    // results, so drawing through indices is the same picture with fewer
+    // vertices to shade, for every instance.
+    constexpr GLsizei kMostCorners = 256;
+    constexpr size_t kKept = 32;
+    if (mode != GL_TRIANGLES || !gl_->DrawElementsInstanced || count > kMostCorners || count <= 0 || !stream0_ ||
+        stride == 0)
+        return nullptr;
+    const GLBufferData& data = stream0_->Data();
+    for (SharedCorners& c : sharedCorners_)
+        if (c.serial == data.Serial() && c.first == first && c.count == count && c.stride == stride)
+            return c.shared ? &c.indices : nullptr;
+    // Worked out once for each run of a buffer's contents; a few are kept,
+    // the oldest replaced.
+    if (sharedCorners_.size() < kKept) sharedCorners_.emplace_back();
+    SharedCorners& c = sharedCorners_[nextSharedCorners_ % sharedCorners_.size()];
+    ++nextSharedCorners_;
+    c = SharedCorners{data.Serial(), first, stride, count, false, {}};
+    cornerBytes_.resize(static_cast<size_t>(count) * stride);
+    if (!data.Read(static_cast<size_t>(first) * stride, cornerBytes_.size(), cornerBytes_.data())) return nullptr;
+    c.indices.resize(static_cast<size_t>(count));
+    GLsizei distinct = 0;
+    for (GLsizei i = 0; i < count; ++i) {
+        const uint8_t* vertex = cornerBytes_.data() + static_cast<size_t>(i) * stride;
+        GLsizei same = i;
+        for (GLsizei j = 0; j < i; ++j) {
+            // Only first sightings are compared.
+            if (c.indices[static_cast<size_t>(j)] != first + static_cast<GLuint>(j)) continue;
+            if (std::memcmp(cornerBytes_.data() + static_cast<size_t>(j) * stride, vertex, stride) == 0) {
+                same = j;
+                break;
+            }
+        }
+        c.indices[static_cast<size_t>(i)] = first + static_cast<GLuint>(same);
+        distinct += same == i;
+    }
+    c.shared = distinct < count;
+    if (!c.shared) c.indices.clear();
+    return c.shared ? &c.indices : nullptr;
 }
 
 HRESULT GLDevice::DrawPrimitiveInstanced(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount,

@@ -63,6 +63,7 @@ namespace rdv {
     X(PFNGLPROVOKINGVERTEXPROC, ProvokingVertex)                                         \
     X(PFNGLTEXSTORAGE2DPROC, TexStorage2D)                                               \
     X(PFNGLDRAWARRAYSINSTANCEDPROC, DrawArraysInstanced)                                 \
+    X(PFNGLDRAWELEMENTSINSTANCEDPROC, DrawElementsInstanced)                             \
     X(PFNGLVERTEXATTRIBDIVISORPROC, VertexAttribDivisor)
 
 struct GLFuncs {

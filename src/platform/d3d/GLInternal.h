@@ -216,6 +216,11 @@ public:
     GLBufferBytes Bytes() const { return {bytes_.empty() ? nullptr : bytes_.data(), length_}; }
     // The CPU copy is held (for tests).
     bool HasCopy() const { return !bytes_.empty(); }
+    // Changes whenever the contents may have: unique across buffers, so
+    // that what is worked out from a buffer's bytes can be kept by it.
+    uint64_t Serial() const { return serial_; }
+    // Copies bytes [offset, offset + size) from the CPU copy or from GL.
+    bool Read(size_t offset, size_t size, uint8_t* out) const;
     const std::shared_ptr<GLContextShare>& Share() const { return share_; }
 
 private:
@@ -224,6 +229,7 @@ private:
     size_t length_;
     std::vector<uint8_t> bytes_;   // empty while the data lives in GL only
     unsigned locks_ = 0;
+    uint64_t serial_ = 0;
     GLuint name_ = 0;
     bool locked_ = false, readOnly_ = false;
     UINT lockOffset_ = 0, lockSize_ = 0;
@@ -538,6 +544,20 @@ private:
     // per-instance matrices (25 floats an instance) and their GL buffer.
     bool instancing_ = false;
     std::vector<float> instanceData_;
+    // Indices that send equal vertices of an instanced list of triangles
+    // to the first of them, so the driver shades each once an instance;
+    // null when there are none to share (see InstanceIndices).
+    const std::vector<GLuint>* InstanceIndices(GLenum mode, UINT first, GLsizei count, UINT stride);
+    struct SharedCorners {
+        uint64_t serial = 0;   // the buffer's, when worked out
+        UINT first = 0, stride = 0;
+        GLsizei count = 0;
+        bool shared = false;
+        std::vector<GLuint> indices;
+    };
+    std::vector<SharedCorners> sharedCorners_;
+    size_t nextSharedCorners_ = 0;
+    std::vector<uint8_t> cornerBytes_;
     GLuint instanceBuffer_ = 0;
     GLuint currentProgram_ = 0;
     GLVertexLayout attribLayout_;

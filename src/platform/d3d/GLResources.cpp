@@ -1,6 +1,7 @@
 // Textures, vertex and index buffers of the OpenGL device, and the vertex
 // layouts of the fixed vertex formats and of vertex-shader declarations.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include <zlib.h>
@@ -345,8 +346,12 @@ void GLTexture::FindConstantTexel() {
 
 // ---------------------------------------------------------------- buffers
 
+namespace {
+std::atomic<uint64_t> gBufferSerials{0};
+}
+
 GLBufferData::GLBufferData(std::shared_ptr<GLContextShare> share, GLenum target, UINT length)
-    : share_(std::move(share)), target_(target), length_(length), bytes_(length, 0) {
+    : share_(std::move(share)), target_(target), length_(length), bytes_(length, 0), serial_(++gBufferSerials) {
     if (length == 0 || !share_->MakeCurrent()) return;
     share_->gl.GenBuffers(1, &name_);
     share_->gl.BindBuffer(target_, name_);
@@ -389,10 +394,24 @@ HRESULT GLBufferData::Unlock() {
     share_->gl.BindBuffer(target_, name_);
     share_->gl.BufferSubData(target_, lockOffset_, lockSize_, bytes_.data() + lockOffset_);
     share_->gl.BindBuffer(target_, 0);
+    serial_ = ++gBufferSerials;
     // Written once so far: GL's copy is the only one kept.
     if (target_ == GL_ARRAY_BUFFER && locks_ == 1 && share_->gl.GetBufferSubData)
         std::vector<uint8_t>().swap(bytes_);
     return D3D_OK;
+}
+
+bool GLBufferData::Read(size_t offset, size_t size, uint8_t* out) const {
+    if (offset > length_ || size > length_ - offset) return false;
+    if (!bytes_.empty()) {
+        std::memcpy(out, bytes_.data() + offset, size);
+        return true;
+    }
+    if (!name_ || !share_->gl.GetBufferSubData || !share_->MakeCurrent()) return false;
+    share_->gl.BindBuffer(target_, name_);
+    share_->gl.GetBufferSubData(target_, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(size), out);
+    share_->gl.BindBuffer(target_, 0);
+    return true;
 }
 
 // ---------------------------------------------------------------- layouts

@@ -122,6 +122,31 @@ TEST_F(GLInstancingTest, DrawsThePictureOfOneDrawPerWorld) {
     EXPECT_TRUE(Instanced(worlds) == OneByOne(worlds)) << "blended";
 }
 
+TEST_F(GLInstancingTest, VerticesWrittenAgainAreDrawnAsTheyNowAre) {
+    // The quad's shared corners are drawn through indices worked out from
+    // its vertices; once they change, so must the indices.
+    const auto worlds = Worlds();
+    Light(true);
+    ASSERT_TRUE(Instanced(worlds) == OneByOne(worlds));
+    BYTE* p = nullptr;
+    ASSERT_EQ(vb_->Lock(0, 0, &p, 0), D3D_OK);
+    auto* v = reinterpret_cast<Vertex338*>(p);
+    // The fourth corner no longer repeats the first: a kite, not a square.
+    v[3].x = -0.6f;
+    v[3].y = -0.1f;
+    v[4].color = D3DCOLOR_XRGB(20, 240, 60);
+    vb_->Unlock();
+    const auto now = OneByOne(worlds);
+    EXPECT_TRUE(Instanced(worlds) == now);
+    // And back again.
+    ASSERT_EQ(vb_->Lock(0, 0, &p, 0), D3D_OK);
+    v = reinterpret_cast<Vertex338*>(p);
+    v[3] = v[0];
+    vb_->Unlock();
+    EXPECT_TRUE(Instanced(worlds) == OneByOne(worlds));
+    EXPECT_FALSE(OneByOne(worlds) == now);
+}
+
 TEST_F(GLInstancingTest, LeavesTheLastWorldAndLaterDrawsUseTheirOwn) {
     const auto worlds = Worlds();
     Light(true);
