@@ -20,6 +20,7 @@ void GridOcclusion::Clear() {
     slabs_.clear();
     kept_.clear();
     facing_.clear();
+    beyond_.clear();
 }
 
 void GridOcclusion::BeginLayer(int axis) {
@@ -130,6 +131,7 @@ void GridOcclusion::Keep(const Run& rect) {
 
 bool GridOcclusion::SetView(const float eye[3], const D3DMATRIX& view, const D3DMATRIX& projection) {
     facing_.clear();
+    beyond_.clear();
     lastHiding_ = 0;
     // Only a perspective projection that looks along +z (as
     // D3DXMatrixPerspective*LH make) has its near plane where this reads it.
@@ -186,18 +188,20 @@ bool GridOcclusion::SetView(const float eye[3], const D3DMATRIX& view, const D3D
         q[w] += sign * (eyeDepth - nearest);
         q[3] = sign * (-(eyeDepth - nearest) * e[w] + k * (m[3][2] - eyeDepth));
         facing_.push_back(f);
+        beyond_.push_back({w, f.eyeAbove, static_cast<float>(f.farSide)});
     }
     return true;
 }
 
 bool GridOcclusion::Hides(const float lo[3], const float hi[3]) const {
     const size_t count = facing_.size();
-    for (size_t i = 0; i < count; ++i) {
-        const size_t at = (lastHiding_ + i) % count;
-        const Facing& f = facing_[at];
-        const int w = f.axis;
+    // From the slab that hid the last box on: neighbours hide behind the
+    // same one.
+    for (size_t i = 0, at = lastHiding_; i < count; ++i, at = at + 1 == count ? 0 : at + 1) {
         // The box must lie wholly beyond the slab.
-        if (f.eyeAbove ? !(hi[w] < f.farSide) : !(lo[w] > f.farSide)) continue;
+        const Beyond& b = beyond_[at];
+        if (b.eyeAbove ? !(hi[b.axis] < b.farSide) : !(lo[b.axis] > b.farSide)) continue;
+        const Facing& f = facing_[at];
         bool inside = true;
         for (int k = 0; k < 9 && inside; ++k) {
             const double* q = f.plane[k];

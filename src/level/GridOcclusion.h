@@ -79,6 +79,13 @@ private:
         double plane[9][4];
     };
     std::vector<Facing> facing_;
+    // The first test of each, kept small and together.
+    struct Beyond {
+        int axis;
+        bool eyeAbove;
+        float farSide;
+    };
+    std::vector<Beyond> beyond_;
     mutable size_t lastHiding_ = 0;   // neighbouring faces hide behind the same slab
     double near_ = 0;
 };

@@ -350,7 +350,11 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
     // Solid layers between the eye and the faces beyond them (see
     // GridOcclusion); only large grids have enough to pay for the search.
     const bool occluding = hideBehindSolids && large && eyeKnown && volume.valid() && FindOccluders(*device, eye, view, projection);
-    bool rowHidden = false;
+    // Along the row, the cells below `hiddenBelow` and above `hiddenAbove`
+    // are hidden as a whole (one test each end instead of one a face); the
+    // counts found for a row are tried first on the next, its neighbour.
+    int32_t hiddenBelow = 0, hiddenAbove = INT32_MAX;
+    int32_t guessBelow = 0, guessAbove = 0;
     gridHidden_ = 0;
 
     auto visit = [&](int32_t reference, int16_t orientation) {
@@ -366,22 +370,25 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
                 const FaceBound& b = tile.bound[orientation];
                 const float fx = 1.5f * static_cast<float>(c[0]), fy = 1.5f * static_cast<float>(c[1]),
                             fz = 1.5f * static_cast<float>(c[2]);
+                const float centre[3] = {fx + b.bx, fy + b.by, fz + b.bz}, half[3] = {b.hx, b.hy, b.hz};
+                auto hide = [&] {
+                    // Hidden whatever the order: it draws no pixel.
+                    ++gridHidden_;
+                    tile.object->RenderCulled(c[0], c[1], c[2], orientation);
+                    skipped = {tile.object, c[0], c[1], c[2], orientation, true};
+                };
+                const int32_t along = c[loops[2].axis];
+                const bool boxed = occluding && half[0] >= 0;
+                if (boxed && (along < hiddenBelow || along > hiddenAbove)) return hide();
                 if (!rowInside && volume.Outside(fx + b.dx, fy + b.dy, fz + b.dz, b.radius)) {
                     tile.object->RenderCulled(c[0], c[1], c[2], orientation);
                     skipped = {tile.object, c[0], c[1], c[2], orientation, false};
                     return;
                 }
-                const float centre[3] = {fx + b.bx, fy + b.by, fz + b.bz}, half[3] = {b.hx, b.hy, b.hz};
-                if (occluding && half[0] >= 0) {
+                if (boxed) {
                     const float lo[3] = {centre[0] - half[0], centre[1] - half[1], centre[2] - half[2]};
                     const float hi[3] = {centre[0] + half[0], centre[1] + half[1], centre[2] + half[2]};
-                    if (rowHidden || gridOcclusion_.Hides(lo, hi)) {
-                        // Hidden whatever the order: it draws no pixel.
-                        ++gridHidden_;
-                        tile.object->RenderCulled(c[0], c[1], c[2], orientation);
-                        skipped = {tile.object, c[0], c[1], c[2], orientation, true};
-                        return;
-                    }
+                    if (gridOcclusion_.Hides(lo, hi)) return hide();
                 }
                 if (tile.batch[orientation] >= 0) {
                     const auto k = static_cast<size_t>(tile.batch[orientation]);
@@ -439,13 +446,43 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
                 rowInside = volume.Inside(lo, hi);
             }
             if (occluding && rowLo[0] <= rowHi[0]) {
-                float lo[3], hi[3];
-                for (int a = 0; a < 3; ++a) {
-                    const bool along = a == l2.axis;
-                    lo[a] = 1.5f * static_cast<float>(along ? std::min(l2.from, l2.to) : c[a]) + rowLo[a];
-                    hi[a] = 1.5f * static_cast<float>(along ? std::max(l2.from, l2.to) : c[a]) + rowHi[a];
-                }
-                rowHidden = gridOcclusion_.Hides(lo, hi);
+                const int a = l2.axis;
+                const int32_t last = std::max(l2.from, l2.to);
+                // Whether cells first..end along the row are hidden, all of them.
+                auto hidden = [&](int32_t first, int32_t end) {
+                    if (first > end) return true;
+                    float lo[3], hi[3];
+                    for (int i = 0; i < 3; ++i) {
+                        lo[i] = 1.5f * static_cast<float>(i == a ? first : c[i]) + rowLo[i];
+                        hi[i] = 1.5f * static_cast<float>(i == a ? end : c[i]) + rowHi[i];
+                    }
+                    return gridOcclusion_.Hides(lo, hi);
+                };
+                // The longest run hidden from each end: hiding is kept by
+                // any part of a hidden run, so a search finds it.
+                auto longest = [&](int32_t guess, auto&& run) {
+                    int32_t good = 0, bad = last + 2;   // run(good) holds, run(bad) does not
+                    guess = std::clamp(guess, 0, last + 1);
+                    if (run(guess)) {
+                        good = guess;
+                        if (guess + 1 < bad && !run(guess + 1)) return good;
+                    } else {
+                        bad = guess;
+                    }
+                    if (bad == last + 2 && !run(last + 1)) bad = last + 1;
+                    else if (bad == last + 2) return last + 1;
+                    while (bad - good > 1) {
+                        const int32_t mid = good + (bad - good) / 2;
+                        (run(mid) ? good : bad) = mid;
+                    }
+                    return good;
+                };
+                const int32_t below = longest(guessBelow, [&](int32_t n) { return hidden(0, n - 1); });
+                hiddenBelow = below;
+                guessBelow = below;
+                const int32_t above = below > last ? 0 : longest(guessAbove, [&](int32_t n) { return hidden(last - n + 1, last); });
+                hiddenAbove = last - above;
+                guessAbove = above;
             }
             for (c[l2.axis] = l2.from;; c[l2.axis] += l2.step) {
                 const int64_t x = c[0], y = c[1], z = c[2];
