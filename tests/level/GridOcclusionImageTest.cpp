@@ -66,6 +66,7 @@ TEST_F(GridOcclusionImage, HiddenFacesLeftOutChangeNoPixel) {
         {{16.5f, 16.5f, 5}, {16.5f, 17, -1}},   // inside the hole
         {{2, 10, 1.5f}, {30, 12, 1}},           // along the wall
         {{-20, -20, 9}, {10, 10, 5}},           // from outside a corner, level with the layers
+        {{2, 16.5f, 5.5f}, {30, 18, 4.6f}},     // across the grass to the hole, the metal beneath
     };
     int64_t hidden = 0;
     int shot = 0;
