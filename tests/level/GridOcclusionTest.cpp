@@ -199,6 +199,18 @@ TEST_F(GridOcclusionLevel, AHolePaintedInALayerShowsTheFloorBeneathAgain) {
     level->SetMapObject(10, 10, 6, 0, 0, -1, -18);
     EXPECT_FALSE(Drawn(eye, at, 10, 10, 3));
 
+    // After a device reset the same faces are hidden.
+    const int64_t hidden = (Drawn(eye, at, 10, 10, 3), level->GridFacesHidden());
+    rec->adapter->script.cooperativeLevel = {D3DERR_DEVICENOTRESET};
+    BeginFrame(rec->engine);
+    Display(rec->engine);
+    ASSERT_EQ(rec->device()->Count("Reset"), 1u);
+    device = rec->gfx().Device();
+    const D3DXMATRIX projection = Projection();
+    device->SetTransform(D3DTS_PROJECTION, &projection);
+    EXPECT_FALSE(Drawn(eye, at, 10, 10, 3));
+    EXPECT_EQ(level->GridFacesHidden(), hidden);
+
     // Turned off, everything in view draws.
     level->hideBehindSolids = false;
     EXPECT_TRUE(Drawn(eye, at, 10, 10, 0));
