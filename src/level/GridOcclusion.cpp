@@ -73,10 +73,15 @@ void GridOcclusion::EndRow() {
     CloseRun();
     const int w = axis_, v = (axis_ + 2) % 3;
     // A run goes on a rectangle of the rows before when it covers the same
-    // columns and touches it across the rows.
+    // columns and touches it across the rows. Both lists are in the order
+    // of their columns, which do not overlap within either.
+    size_t next = 0;
     for (Run& row : rows_) {
-        for (Run& rect : open_) {
-            if (rect.continued || rect.first != row.first || rect.last != row.last) continue;
+        while (next < open_.size() && open_[next].first < row.first) ++next;
+        if (next == open_.size()) break;
+        {
+            Run& rect = open_[next];
+            if (rect.first != row.first || rect.last != row.last) continue;
             SolidSlab& s = rect.slab;
             const float bandLo = std::max(s.lo[w], row.slab.lo[w]), bandHi = std::min(s.hi[w], row.slab.hi[w]);
             if (row.slab.lo[v] > s.hi[v] || bandHi - bandLo < kThinnest) continue;
@@ -91,7 +96,6 @@ void GridOcclusion::EndRow() {
             rect.cells += row.cells;
             rect.continued = true;
             row.cells = 0;   // taken
-            break;
         }
     }
     next_.clear();
@@ -105,6 +109,7 @@ void GridOcclusion::EndRow() {
     }
     for (Run& row : rows_)
         if (row.cells > 0) next_.push_back(row);
+    std::sort(next_.begin(), next_.end(), [](const Run& a, const Run& b) { return a.first < b.first; });
     open_.swap(next_);
     rows_.clear();
 }
