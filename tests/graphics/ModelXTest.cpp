@@ -17,6 +17,7 @@
 #include <zlib.h>
 #include <unistd.h>
 
+#include "XModelHost.h"
 #include "core/Error.h"
 #include "graphics/ModelX.h"
 
@@ -24,19 +25,7 @@ using namespace rdv;
 
 namespace {
 
-class XHost : public ModelHost {
-public:
-    int32_t LoadTexture(const std::string& n) override {
-        textures.push_back(n);
-        return static_cast<int32_t>(textures.size());
-    }
-    int32_t GetShader(const std::string&) override { return 0; }
-    int32_t GetModel(const std::string&) override { return 0; }
-    std::pair<int, int> TextureSize(int32_t) override { return {1, 1}; }
-    bool HasBlendOp() override { return true; }
-    void Log(const std::string&, int) override {}
-    std::vector<std::string> textures;
-};
+using XHost = test::XModelHost;
 
 std::filesystem::path Models() { return std::filesystem::path(RDV_GAME_DIR) / "models"; }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "GridView.h"
 #include "core/Engine.h"
 #include "core/Subsystems.h"
 #include "graphics/Core.h"
@@ -24,18 +25,8 @@
 namespace rdv {
 namespace {
 
-D3DXMATRIX LookAt(D3DXVECTOR3 eye, D3DXVECTOR3 at) {
-    D3DXMATRIX m;
-    const D3DXVECTOR3 up(0, 0, 1);
-    D3DXMatrixLookAtLH(&m, &eye, &at, &up);
-    return m;
-}
-
-D3DXMATRIX GameProjection() {
-    D3DXMATRIX m;
-    D3DXMatrixPerspectiveLH(&m, 0.1f * 4 / 3, 0.1f, 0.1f, 100.0f);
-    return m;
-}
+using test::GameProjection;
+using test::LookAt;
 
 TEST(ViewVolume, OnlyWhatLiesWhollyBeyondOnePlaneIsOutside) {
     const ViewVolume v(LookAt({0, 0, 0}, {10, 0, 0}), GameProjection());

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "GridView.h"
 #include "core/Engine.h"
 #include "core/Subsystems.h"
 #include "graphics/Core.h"
@@ -19,18 +20,9 @@
 namespace rdv {
 namespace {
 
-D3DXMATRIX LookAt(D3DXVECTOR3 eye, D3DXVECTOR3 at) {
-    D3DXMATRIX m;
-    const D3DXVECTOR3 up(0, 1, 0);
-    D3DXMatrixLookAtLH(&m, &eye, &at, &up);
-    return m;
-}
-
-D3DXMATRIX Projection(float nearPlane = 0.1f) {
-    D3DXMATRIX m;
-    D3DXMatrixPerspectiveLH(&m, nearPlane * 4 / 3, nearPlane, nearPlane, 100.0f);
-    return m;
-}
+// Looking down on a layer across z: y is up on the screen.
+D3DXMATRIX LookAt(D3DXVECTOR3 eye, D3DXVECTOR3 at) { return test::LookAt(eye, at, {0, 1, 0}); }
+D3DXMATRIX Projection(float nearPlane = 0.1f) { return test::GameProjection(nearPlane); }
 
 // A layer of `n` x `n` cells across z, each solid from z = -0.1 to 0 and
 // drawn up to 0.1, with the cells in `holes` left out.
@@ -162,9 +154,7 @@ protected:
     }
     // Draws the grid from `eye`; the cells whose floor was drawn at (x, y, z).
     bool Drawn(D3DXVECTOR3 eye, D3DXVECTOR3 at, int x, int y, int z) {
-        D3DXMATRIX view;
-        const D3DXVECTOR3 up(0, 0, 1);
-        D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+        const D3DXMATRIX view = test::LookAt(eye, at);
         device->SetTransform(D3DTS_VIEW, &view);
         rec->device()->ClearCalls();
         level->RenderGrid(at - eye);

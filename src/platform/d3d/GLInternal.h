@@ -182,6 +182,8 @@ private:
     GLsizei StoredLevels() const { return deep_ ? static_cast<GLsizei>(levels_.size()) : 1; }
     bool InGL(UINT level) const { return deep_ || level == 0; }
     GLuint MakeStorage(const GLFormatInfo& info, const std::vector<uint8_t>& zeros);
+    // Takes `replacement` as the texture's GL name, the old one deleted.
+    void Adopt(GLuint replacement);
     void Pack(Level& level);
     void Unpack(const Level& level, std::vector<uint8_t>& out) const;
     void Bind();

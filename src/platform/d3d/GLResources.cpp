@@ -160,13 +160,7 @@ void GLTexture::Widen() {
                         static_cast<GLsizei>(levels_[i].height), info_.format, info_.type, bytes.data());
     }
     narrow_ = false;
-    glDeleteTextures(1, &old);
-    for (GLuint& bound : share_->boundTextures)
-        if (bound == old) bound = 0;
-    name_ = wide;
-    Bind();
-    samplerApplied = false;   // parameters belong to the old name
-    ++share_->textureUploads;
+    Adopt(wide);
 }
 
 GLTexture::~GLTexture() {
@@ -298,10 +292,15 @@ void GLTexture::Deepen() {
         glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), 0, 0, static_cast<GLsizei>(l.width),
                         static_cast<GLsizei>(l.height), info_.format, info_.type, bytes.data());
     }
+    Adopt(deep);
+}
+
+void GLTexture::Adopt(GLuint replacement) {
+    const GLuint old = name_;
     glDeleteTextures(1, &old);
     for (GLuint& bound : share_->boundTextures)
         if (bound == old) bound = 0;
-    name_ = deep;
+    name_ = replacement;
     Bind();
     samplerApplied = false;   // parameters belong to the old name
     ++share_->textureUploads;

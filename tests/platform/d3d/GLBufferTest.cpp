@@ -12,10 +12,17 @@ class GLBufferTest : public GLDeviceTest {
 protected:
     void SetUp() override {
         GLDeviceTest::SetUp();
-        IdentityTransforms();
-        dev_->SetRenderState(D3DRS_LIGHTING, 0);
-        dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        PlainDrawing();
         dev_->SetVertexShader(D3DFVF_ENGINE);
+    }
+
+    // A buffer of `slots` triangles' room with `triangle` written into the last.
+    std::shared_ptr<IDirect3DVertexBuffer8> BufferWith(const std::vector<Vertex338>& triangle, UINT slots = 1) {
+        const UINT size = static_cast<UINT>(triangle.size() * sizeof(Vertex338));
+        std::shared_ptr<IDirect3DVertexBuffer8> vb;
+        EXPECT_EQ(dev_->CreateVertexBuffer(slots * size, 0, D3DFVF_ENGINE, D3DPOOL_MANAGED, vb), D3D_OK);
+        if (vb) Write(*vb, (slots - 1) * size, triangle.data(), size);
+        return vb;
     }
 
     void Write(IDirect3DVertexBuffer8& vb, UINT offset, const void* data, UINT size) {
@@ -36,9 +43,8 @@ protected:
 TEST_F(GLBufferTest, VerticesWrittenOnceAreReadBackByALock) {
     const auto red = CentreTriangle(D3DCOLOR_XRGB(200, 0, 0));
     const UINT size = static_cast<UINT>(red.size() * sizeof(Vertex338));
-    std::shared_ptr<IDirect3DVertexBuffer8> vb;
-    ASSERT_EQ(dev_->CreateVertexBuffer(size, 0, D3DFVF_ENGINE, D3DPOOL_MANAGED, vb), D3D_OK);
-    Write(*vb, 0, red.data(), size);
+    const auto vb = BufferWith(red);
+    ASSERT_NE(vb, nullptr);
     EXPECT_TRUE(HeldInGLOnly(*vb));
     EXPECT_RGB_NEAR(DrawCentre(vb), 200, 0, 0, 1);
 
@@ -66,9 +72,8 @@ TEST_F(GLBufferTest, VerticesWrittenOnceAreReadBackByALock) {
 TEST_F(GLBufferTest, AFirstLockOfPartOfTheBufferKeepsTheRestZero) {
     const auto green = CentreTriangle(D3DCOLOR_XRGB(0, 180, 0));
     const UINT size = static_cast<UINT>(green.size() * sizeof(Vertex338));
-    std::shared_ptr<IDirect3DVertexBuffer8> vb;
-    ASSERT_EQ(dev_->CreateVertexBuffer(2 * size, 0, D3DFVF_ENGINE, D3DPOOL_MANAGED, vb), D3D_OK);
-    Write(*vb, size, green.data(), size);
+    const auto vb = BufferWith(green, 2);
+    ASSERT_NE(vb, nullptr);
     EXPECT_TRUE(HeldInGLOnly(*vb));
     BYTE* bytes = nullptr;
     ASSERT_EQ(vb->Lock(0, 0, &bytes, D3DLOCK_READONLY), D3D_OK);
@@ -86,10 +91,8 @@ TEST_F(GLBufferTest, AFirstLockOfPartOfTheBufferKeepsTheRestZero) {
 
 TEST_F(GLBufferTest, IndexBuffersKeepTheirCopyForTheIndexCheck) {
     const auto blue = CentreTriangle(D3DCOLOR_XRGB(0, 0, 160));
-    const UINT size = static_cast<UINT>(blue.size() * sizeof(Vertex338));
-    std::shared_ptr<IDirect3DVertexBuffer8> vb;
-    ASSERT_EQ(dev_->CreateVertexBuffer(size, 0, D3DFVF_ENGINE, D3DPOOL_MANAGED, vb), D3D_OK);
-    Write(*vb, 0, blue.data(), size);
+    const auto vb = BufferWith(blue);
+    ASSERT_NE(vb, nullptr);
     std::shared_ptr<IDirect3DIndexBuffer8> ib;
     ASSERT_EQ(dev_->CreateIndexBuffer(12, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, ib), D3D_OK);
     const uint16_t indices[6] = {0, 1, 2, 0, 1, 3};   // the second triangle reads past the vertices

@@ -14,9 +14,7 @@ class GLCompilerReleaseTest : public GLDeviceTest {
 protected:
     void SetUp() override {
         GLDeviceTest::SetUp();
-        IdentityTransforms();
-        dev_->SetRenderState(D3DRS_LIGHTING, 0);
-        dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        PlainDrawing();
     }
 
     // The centre triangle with stage 0 choosing the texture factor, or the

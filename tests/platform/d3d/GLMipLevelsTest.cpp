@@ -14,9 +14,7 @@ class GLMipLevelsTest : public GLDeviceTest {
 protected:
     void SetUp() override {
         GLDeviceTest::SetUp();
-        IdentityTransforms();
-        dev_->SetRenderState(D3DRS_LIGHTING, 0);
-        dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        PlainDrawing();
     }
 
     // An 8 x 8 texture with every level filled with its own texel.

@@ -88,6 +88,12 @@ protected:
         dev_->SetTransform(D3DTS_VIEW, &id);
         dev_->SetTransform(D3DTS_PROJECTION, &id);
     }
+    // Vertices where they are given, unlit, both sides drawn.
+    void PlainDrawing() {
+        IdentityTransforms();
+        dev_->SetRenderState(D3DRS_LIGHTING, 0);
+        dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    }
 
     // A clockwise (front-facing) triangle covering the centre of the screen.
     static std::vector<Vertex338> CentreTriangle(D3DCOLOR c, bool clockwise = true) {
