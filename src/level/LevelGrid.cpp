@@ -458,19 +458,20 @@ void engLevel::RenderGrid(const D3DXVECTOR3& direction, const FaceVisitor& draw)
                     }
                     return gridOcclusion_.Hides(lo, hi);
                 };
-                // The longest run hidden from each end: hiding is kept by
-                // any part of a hidden run, so a search finds it.
+                // The longest run hidden from each end, 0 to last + 1 cells:
+                // any part of a hidden run is hidden, so a search finds it.
+                // The neighbouring row's count is mostly right, and two
+                // tests then settle it.
                 auto longest = [&](int32_t guess, auto&& run) {
-                    int32_t good = 0, bad = last + 2;   // run(good) holds, run(bad) does not
+                    int32_t good = 0, bad = last + 2;   // run(good) holds; bad is past every answer
                     guess = std::clamp(guess, 0, last + 1);
-                    if (run(guess)) {
+                    if (!run(guess)) {
+                        bad = guess;
+                    } else {
                         good = guess;
                         if (guess + 1 < bad && !run(guess + 1)) return good;
-                    } else {
-                        bad = guess;
+                        good = std::min(guess + 1, last + 1);
                     }
-                    if (bad == last + 2 && !run(last + 1)) bad = last + 1;
-                    else if (bad == last + 2) return last + 1;
                     while (bad - good > 1) {
                         const int32_t mid = good + (bad - good) / 2;
                         (run(mid) ? good : bad) = mid;
