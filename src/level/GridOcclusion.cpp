@@ -13,6 +13,12 @@ constexpr float kInside = 0.01f;
 
 } // namespace
 
+double TurnDeterminant(const float (&m)[4][4]) {
+    return double{m[0][0]} * (double{m[1][1]} * m[2][2] - double{m[1][2]} * m[2][1]) -
+           double{m[0][1]} * (double{m[1][0]} * m[2][2] - double{m[1][2]} * m[2][0]) +
+           double{m[0][2]} * (double{m[1][0]} * m[2][1] - double{m[1][1]} * m[2][0]);
+}
+
 void GridOcclusion::Clear() {
     run_ = Run{};
     rows_.clear();
@@ -147,10 +153,7 @@ bool GridOcclusion::SetView(const float eye[3], const D3DMATRIX& view, const D3D
     if (!(nearPlane > 0) || !std::isfinite(nearPlane)) return false;
     // A view that mirrors turns the triangles facing the eye away from it.
     const auto& m = view.m;
-    const double det = double{m[0][0]} * (double{m[1][1]} * m[2][2] - double{m[1][2]} * m[2][1]) -
-                       double{m[0][1]} * (double{m[1][0]} * m[2][2] - double{m[1][2]} * m[2][0]) +
-                       double{m[0][2]} * (double{m[1][0]} * m[2][1] - double{m[1][1]} * m[2][0]);
-    if (!(det > 0)) return false;
+    if (!(TurnDeterminant(m) > 0)) return false;
     const double e[3] = {eye[0], eye[1], eye[2]};
     const double depthRow[3] = {m[0][2], m[1][2], m[2][2]};
     const double eyeDepth = e[0] * depthRow[0] + e[1] * depthRow[1] + e[2] * depthRow[2] + m[3][2];

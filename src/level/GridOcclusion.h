@@ -17,6 +17,10 @@
 
 namespace rdv {
 
+// The determinant of a matrix's 3 x 3 part (rows as D3D keeps them):
+// below zero the matrix mirrors, and triangles facing out face in.
+double TurnDeterminant(const float (&m)[4][4]);
+
 struct SolidSlab {
     int axis = 2;             // across the layer
     float lo[3] = {0, 0, 0};  // the box the cells' solids fill

@@ -221,6 +221,14 @@ private:
     // Along x, y and z: the merged extents of the frame's faces drawn in
     // their place so far, opaque ones and others (see RenderGrid).
     std::array<std::vector<std::pair<float, float>>, 3> gridOpaqueInPlace_, gridOthersInPlace_;
+    // Where the face of `orientation` at (x, y, z) is kept in faces_.
+    int64_t FaceIndex(int16_t orientation, int64_t x, int64_t y, int64_t z) const {
+        switch (orientation) {
+        case kFaceZ: return z * layerXY_ + y * sizeX_ + x;
+        case kFaceX: return x * layerYZ_ + z * sizeY_ + y;
+        default: return y * layerXZ_ + z * sizeX_ + x;
+        }
+    }
     // The solid layers of the grid and the frame's eye (see RenderGrid):
     // false when nothing can be hidden this frame.
     bool FindOccluders(IDirect3DDevice8& device, const float eye[3], const D3DMATRIX& view,

@@ -86,12 +86,7 @@ void engLevel::PaintRun(int axis, int32_t target) {
         // lands on another face of the same plane array, but never outside
         // the array itself.
         const int64_t sx = cursor_.sx, sy = cursor_.sy, sz = cursor_.sz;
-        int64_t index = 0;
-        switch (cursor_.orientation) {
-        case kFaceZ: index = sz * layerXY_ + sy * sizeX_ + sx; break;
-        case kFaceX: index = sx * layerYZ_ + sz * sizeY_ + sy; break;
-        default: index = sy * layerXZ_ + sz * sizeX_ + sx; break;
-        }
+        const int64_t index = FaceIndex(cursor_.orientation, sx, sy, sz);
         if (index < 0 || index >= static_cast<int64_t>(faces.size()))
             RaiseError(ErrSubscript, kAssignSource, "Subscript out of range");
         faces[static_cast<size_t>(index)] = currentSection_;

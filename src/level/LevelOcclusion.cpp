@@ -54,11 +54,7 @@ SolidFace SolidOf(LevelObject* object, int16_t orientation) {
         if (from[j] < 0) return face;
     }
     if (from[0] == from[1] || from[1] == from[2] || from[0] == from[2]) return face;
-    const auto& m = pose.m;
-    const double det = double{m[0][0]} * (double{m[1][1]} * m[2][2] - double{m[1][2]} * m[2][1]) -
-                       double{m[0][1]} * (double{m[1][0]} * m[2][2] - double{m[1][2]} * m[2][0]) +
-                       double{m[0][2]} * (double{m[1][0]} * m[2][1] - double{m[1][1]} * m[2][0]);
-    if (!(det > 0)) return face;
+    if (!(TurnDeterminant(pose.m) > 0)) return face;
     float min[3], max[3];
     if (!batch.model->SolidBox(batch.state, from[w], min, max)) return face;
     const float offset[3] = {batch.dx, batch.dy, batch.dz};
@@ -128,10 +124,7 @@ bool engLevel::FindOccluders(IDirect3DDevice8& device, const float eye[3], const
                     c[w] = layer;
                     c[u] = column;
                     c[v] = row;
-                    int64_t index;
-                    if (o == kFaceZ) index = c[2] * layerXY_ + c[1] * sizeX_ + c[0];
-                    else if (o == kFaceX) index = c[0] * layerYZ_ + c[2] * sizeY_ + c[1];
-                    else index = c[1] * layerXZ_ + c[2] * sizeX_ + c[0];
+                    const int64_t index = FaceIndex(o, c[0], c[1], c[2]);
                     if (index < 0 || index >= static_cast<int64_t>(faces.size())) continue;
                     const int32_t reference = faces[static_cast<size_t>(index)];
                     if (reference >= 0 || reference <= -kCodes) continue;
